@@ -1,0 +1,67 @@
+# The player for Windows, its core library and the tests that run under Wine.
+enable_language(RC)
+
+file(GLOB CORE_SOURCES CONFIGURE_DEPENDS
+  ${CMAKE_SOURCE_DIR}/app/*.cpp
+  ${CMAKE_SOURCE_DIR}/library/*.cpp
+  ${CMAKE_SOURCE_DIR}/playback/*.cpp
+  ${CMAKE_SOURCE_DIR}/skin/*.cpp
+  ${CMAKE_SOURCE_DIR}/settings/*.cpp)
+list(REMOVE_ITEM CORE_SOURCES ${CMAKE_SOURCE_DIR}/app/main.cpp)
+
+# The four-lane ramp builder is the one file built for SSE4.1; the raster
+# library calls it only after checking the processor. MSVC needs no flag.
+if(NOT MSVC AND CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|i.86)$")
+  set_source_files_properties(${CMAKE_SOURCE_DIR}/skin/raster_ramp_sse41.cpp PROPERTIES COMPILE_OPTIONS -msse4.1)
+endif()
+
+add_library(pebbletune_core STATIC ${CORE_SOURCES})
+target_include_directories(pebbletune_core PUBLIC ${CMAKE_SOURCE_DIR})
+target_compile_definitions(pebbletune_core PUBLIC UNICODE _UNICODE NOMINMAX _WIN32_WINNT=0x0A00 WINVER=0x0A00)
+target_compile_options(pebbletune_core PRIVATE ${APP_WARNINGS} ${APP_NO_EXCEPTIONS})
+target_link_libraries(pebbletune_core PUBLIC
+  winmm comctl32 comdlg32 shell32 ole32 gdi32 user32 advapi32 uuid)
+
+# The icon is drawn by a small program of ours at build time. It must run on
+# the build machine, so when cross-compiling it is built with the host compiler.
+set(ICON_FILE ${CMAKE_BINARY_DIR}/generated/pebbletune.ico)
+if(CMAKE_CROSSCOMPILING)
+  find_program(HOST_CXX NAMES c++ g++ clang++ REQUIRED)
+  add_custom_command(
+    OUTPUT ${ICON_FILE}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/generated
+    COMMAND ${HOST_CXX} -std=c++17 -O2 -o ${CMAKE_BINARY_DIR}/generated/make_icon
+            ${CMAKE_SOURCE_DIR}/resources/make_icon.cpp
+    COMMAND ${CMAKE_BINARY_DIR}/generated/make_icon ${ICON_FILE}
+    DEPENDS ${CMAKE_SOURCE_DIR}/resources/make_icon.cpp
+    COMMENT "Drawing the icon")
+else()
+  add_executable(make_icon ${CMAKE_SOURCE_DIR}/resources/make_icon.cpp)
+  add_custom_command(
+    OUTPUT ${ICON_FILE}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/generated
+    COMMAND make_icon ${ICON_FILE}
+    DEPENDS make_icon
+    COMMENT "Drawing the icon")
+endif()
+add_custom_target(icon DEPENDS ${ICON_FILE})
+
+add_executable(Pebbletune WIN32
+  ${CMAKE_SOURCE_DIR}/app/main.cpp
+  ${CMAKE_SOURCE_DIR}/resources/pebbletune.rc)
+add_dependencies(Pebbletune icon)
+set_source_files_properties(${CMAKE_SOURCE_DIR}/resources/pebbletune.rc PROPERTIES
+  OBJECT_DEPENDS "${ICON_FILE};${CMAKE_SOURCE_DIR}/resources/pebbletune.manifest;${CMAKE_SOURCE_DIR}/resources/resource.h")
+target_include_directories(Pebbletune PRIVATE ${CMAKE_BINARY_DIR}/generated ${CMAKE_SOURCE_DIR}/resources)
+target_compile_options(Pebbletune PRIVATE ${APP_WARNINGS} ${APP_NO_EXCEPTIONS})
+target_link_libraries(Pebbletune PRIVATE pebbletune_core)
+set_target_properties(Pebbletune PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+if(MINGW)
+  # One self-contained exe: only system DLLs are imported.
+  target_link_options(Pebbletune PRIVATE -static -municode)
+endif()
+
+option(PEBBLETUNE_TESTS "Build the tests (needs GoogleTest sources)" ON)
+if(PEBBLETUNE_TESTS)
+  include(cmake/tests.cmake)
+endif()
