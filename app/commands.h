@@ -1,0 +1,10 @@
+// The forty numbered commands and the keyboard map.
+#pragma once
+#include "app/app_state.h"
+
+// WM_COMMAND: the low word of wParam is the command.
+LRESULT OnCommand(AppState* app, WPARAM wParam);
+LRESULT OnKeyDown(AppState* app, WPARAM key);
+LRESULT OnKeyUp(AppState* app, WPARAM key);
+// Handles Alt+X; the caller passes every system key on to DefWindowProcW.
+void OnSysKeyDown(AppState* app, WPARAM key);

@@ -1,0 +1,336 @@
+#include "app/window.h"
+
+#include <commctrl.h>
+#include <objbase.h>
+#include <process.h>
+#include <windowsx.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#include "app/commands.h"
+#include "app/deferred.h"
+#include "app/worker_protocol.h"
+#include "library/open_path.h"
+#include "library/play_order.h"
+#include "playback/playback_thread.h"
+#include "settings/context_menu.h"
+#include "settings/settings.h"
+#include "skin/pointer.h"
+#include "skin/render.h"
+#include "skin/skin_state.h"
+
+namespace {
+
+const wchar_t kChildClassName[] = L"PebbletuneChild";
+constexpr int kIconResource = 102;
+constexpr DWORD kHandOffBytes = kBufferUnits * sizeof(wchar_t);
+
+using DwmExtendFrameFn = HRESULT(WINAPI*)(HWND, const void*);
+
+// Margins of -1 on every side extend the frame over the whole window.
+struct FrameMargins {
+    int left;
+    int right;
+    int top;
+    int bottom;
+};
+
+void ExtendFrame(AppState* app, HWND window) {
+    constexpr UINT kFrameFlags =
+        SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOOWNERZORDER | SWP_FRAMECHANGED;
+    bool extended = false;
+    HMODULE dwm = LoadLibraryW(L"Dwmapi.dll");
+    if (dwm) {
+        auto extend = reinterpret_cast<DwmExtendFrameFn>(
+            reinterpret_cast<void*>(GetProcAddress(dwm, "DwmExtendFrameIntoClientArea")));
+        if (extend) {
+            const FrameMargins margins = {-1, -1, -1, -1};
+            extended = extend(window, &margins) == S_OK;
+            SetWindowPos(window, nullptr, 0, 0, 0, 0, kFrameFlags);
+        }
+        FreeLibrary(dwm);
+    }
+    if (extended) return;
+    // Without a composited frame the caption would show; a plain popup keeps
+    // the face borderless.
+    app->frameFallback = 1;
+    LONG style = GetWindowLongW(window, GWL_STYLE);
+    style = (style & ~static_cast<LONG>(WS_CAPTION)) |
+            static_cast<LONG>(WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX);
+    SetWindowLongW(window, GWL_STYLE, style);
+    SetWindowPos(window, nullptr, 0, 0, 0, 0, kFrameFlags);
+}
+
+void CreateVideoWindow(AppState* app, HWND window) {
+    WNDCLASSW cls = {};
+    cls.style = CS_HREDRAW | CS_VREDRAW;
+    cls.lpfnWndProc = VideoWindowProc;
+    cls.hInstance = app->instance;
+    cls.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    cls.lpszClassName = kChildClassName;
+    if (!RegisterClassW(&cls) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return;
+    app->videoWindow = CreateWindowExW(0, kChildClassName, L"Video", WS_CHILD, 0, 0, 0, 0,
+                                       window, nullptr, app->instance, nullptr);
+}
+
+bool StartPlaybackThread(AppState* app) {
+    Store(app->playbackState, Running);
+    app->playbackToken = ComputeThreadToken(app);
+    unsigned threadId = 0;
+    uintptr_t handle = _beginthreadex(nullptr, 0, PlaybackThread, app, 0, &threadId);
+    if (!handle) {
+        Store(app->playbackState, Idle);
+        return false;
+    }
+    app->playbackThreadId = threadId;
+    app->playbackThreadHandle = reinterpret_cast<HANDLE>(handle);
+    return true;
+}
+
+// Every creation step after the frame; false at the first that fails.
+bool CreateWindowResources(AppState* app, HWND window) {
+    if (!SetStatusFont(app, app->fontType)) return false;
+    if (!BuildContextMenu(app)) return false;
+    CreateVideoWindow(app, window);
+    DeriveSkinColors(app);
+    if (BuildStaticSkin(app) != 0) return false;
+    app->wakeEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    if (!app->wakeEvent) return false;
+    if (!StartPlaybackThread(app)) return false;
+    return SetTimer(window, kTickTimerId, kTickMs, nullptr) != 0;
+}
+
+void SignalShutdown(AppState* app) {
+    SignalPlayback(app, PB_STOP | PB_CLOSE | PB_EXIT);
+}
+
+}  // namespace
+
+void ParseCommandLine(wchar_t* out, const wchar_t* commandLine) {
+    std::memset(out, 0, kBufferUnits * sizeof(wchar_t));
+    if (!commandLine) return;
+    const wchar_t* p = commandLine;
+    if (*p == L'"') ++p;
+    size_t n = 0;
+    while (n < kPathUnits - 1 && p[n] && p[n] != L'"') {
+        out[n] = p[n];
+        ++n;
+    }
+    out[n] = 0;
+}
+
+bool HandOffToRunningInstance(const wchar_t* pathBuffer) {
+    HWND running = FindWindowW(kProductName, nullptr);
+    if (!running) return false;
+    COPYDATASTRUCT data = {};
+    data.dwData = 0;
+    data.cbData = kHandOffBytes;
+    data.lpData = const_cast<wchar_t*>(pathBuffer);
+    return SendMessageW(running, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data)) != 0;
+}
+
+HWND CreateMainWindow(AppState* app) {
+    WNDCLASSW cls = {};
+    cls.style = CS_HREDRAW | CS_VREDRAW;
+    cls.lpfnWndProc = MainWindowProc;
+    cls.hInstance = app->instance;
+    cls.hIcon = LoadIconW(app->instance, MAKEINTRESOURCEW(kIconResource));
+    cls.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    cls.lpszClassName = app->className;
+    if (!RegisterClassW(&cls) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return nullptr;
+    HWND window = CreateWindowExW(0, app->className, app->className,
+                                  WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
+                                  app->windowX, app->windowY, app->windowWidth, app->windowHeight,
+                                  nullptr, nullptr, app->instance, nullptr);
+    app->mainWindow = window;
+    return window;
+}
+
+int RunMessageLoop(AppState* app) {
+    MSG msg = {};
+    for (;;) {
+        BOOL got;
+        while ((got = GetMessageW(&msg, nullptr, 0, 0)) > 0) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        // A quit that arrives before the shutdown has run becomes an ordinary
+        // staged close, so settings are saved and the threads end cleanly.
+        if (Load(app->playbackState) != Closed) {
+            msg.message = 0;
+            PostMessageW(app->mainWindow, WM_CLOSE, 0, 0);
+            continue;
+        }
+        if (got == 0 && msg.message == WM_QUIT) return static_cast<int>(msg.wParam);
+    }
+}
+
+int RunPlayer(HINSTANCE instance, const wchar_t* commandLine) {
+    AppState* app = ResetAppState();
+    app->instance = instance;
+    app->processId = GetCurrentProcessId();
+    ParseCommandLine(app->pathBuffer, commandLine);
+
+    if (HandOffToRunningInstance(app->pathBuffer)) return 0;
+
+    LoadSettings(app);
+
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 0;
+
+    int exitCode = 0;
+    INITCOMMONCONTROLSEX controls = {};
+    controls.dwSize = sizeof(controls);
+    controls.dwICC = 0xFF;
+    if (InitCommonControlsEx(&controls) && CreateMainWindow(app)) {
+        ShowWindow(app->mainWindow, SW_SHOWNORMAL);
+        if (app->alwaysOnTop) {
+            SetWindowPos(app->mainWindow, HWND_TOPMOST, 0, 0, 0, 0,
+                         SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
+        }
+        if (app->pathBuffer[0]) OpenPathBuffer(app);
+        exitCode = RunMessageLoop(app);
+    }
+    CoUninitialize();
+    ReleaseAppState(app);
+    return exitCode;
+}
+
+LRESULT OnCreate(AppState* app, HWND window) {
+    if (app->playbackThreadHandle) return 0;
+    // The workers address their messages to mainWindow; it must be known
+    // before the playback thread starts, not only after creation returns.
+    app->mainWindow = window;
+    SeedRandom(app, static_cast<uint32_t>(std::time(nullptr)));
+    ExtendFrame(app, window);
+    if (!CreateWindowResources(app, window)) {
+        MessageBoxW(window, L"Window creation failed.", L"Error", MB_ICONERROR);
+        PostMessageW(window, WM_CLOSE, 0, 0);
+    }
+    return 0;
+}
+
+LRESULT OnClose(AppState* app) {
+    const int32_t search = Load(app->searchState);
+    if (search == Running) {
+        ParkCode(app, kSlotMain, DEFER_CLOSE);
+        Store(app->searchState, Stopping);
+        return 0;
+    }
+    if (search != Idle) return 0;
+
+    const int32_t playback = Load(app->playbackState);
+    SignalShutdown(app);
+    if (playback == Idle) {
+        KillTimer(app->mainWindow, kTickTimerId);
+        Store(app->playbackState, Closing);
+        Store(app->searchState, Closing);
+        DestroyWindow(app->mainWindow);
+    } else if (playback == Running) {
+        Store(app->playbackState, Stopping);
+        app->killCountdown = kKillTicks;
+    }
+    return 0;
+}
+
+LRESULT OnDestroy(AppState* app) {
+    if (Load(app->playbackState) != Closing) return 0;
+
+    // Wait for whichever workers exist; a null handle would make a combined
+    // wait fail at once and skip the thread that is still there.
+    HANDLE threads[2];
+    DWORD count = 0;
+    if (app->playbackThreadHandle) threads[count++] = app->playbackThreadHandle;
+    if (app->searchThreadHandle) threads[count++] = app->searchThreadHandle;
+    if (count) WaitForMultipleObjects(count, threads, TRUE, INFINITE);
+
+    std::free(app->trackList.exchange(nullptr));
+    std::free(app->playOrder.exchange(nullptr));
+    if (app->statusFont) {
+        DeleteObject(app->statusFont);
+        app->statusFont = nullptr;
+    }
+    if (app->contextMenu) {
+        DestroyMenu(app->contextMenu);
+        app->contextMenu = nullptr;
+    }
+    if (app->playbackThreadHandle) {
+        CloseHandle(app->playbackThreadHandle);
+        app->playbackThreadHandle = nullptr;
+    }
+    if (app->searchThreadHandle) {
+        CloseHandle(app->searchThreadHandle);
+        app->searchThreadHandle = nullptr;
+    }
+    SaveSettings(app);
+    Store(app->playbackState, Closed);
+    PostQuitMessage(0);
+    return 0;
+}
+
+LRESULT OnEndSession(AppState* app, WPARAM ending) {
+    if (ending) SaveSettings(app);
+    return 0;
+}
+
+LRESULT OnCopyData(AppState* app, const COPYDATASTRUCT* data) {
+    if (!data || data->cbData != kHandOffBytes || !data->lpData) return 0;
+    const wchar_t* path = static_cast<const wchar_t*>(data->lpData);
+    if (path[0] == 0) return 0;
+    std::memset(app->pathBuffer, 0, sizeof(app->pathBuffer));
+    // The first 260 units only: a longer string stays terminated by the
+    // zeros behind it.
+    std::memcpy(app->pathBuffer, path, kPathUnits * sizeof(wchar_t));
+    OpenPathBuffer(app);
+    return 1;
+}
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    AppState* app = g_app;
+    switch (message) {
+    case WM_CREATE: return OnCreate(app, window);
+    case WM_DESTROY: return OnDestroy(app);
+    case WM_CLOSE: return OnClose(app);
+    case WM_ENDSESSION: return OnEndSession(app, wParam);
+    case WM_COPYDATA: return OnCopyData(app, reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+    case WM_PAINT: return OnPaint(app, window);
+    case WM_CONTEXTMENU: return ShowContextMenu(app, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+    case WM_NCCALCSIZE: return OnNcCalcSize(app, window, wParam, lParam);
+    case WM_NCHITTEST: return OnNcHitTest(app, window, wParam, lParam);
+    case WM_NCACTIVATE: return OnNcActivate(app, window, wParam, lParam);
+    case WM_NCMOUSEMOVE: return OnNcMouseMove(app, lParam);
+    case WM_NCLBUTTONDOWN: return OnNcLButtonDown(app, window, wParam, lParam);
+    case WM_NCRBUTTONUP: return OnNcRButtonUp(app, window, lParam);
+    case WM_MOUSEWHEEL: return OnMouseWheel(app, wParam);
+    case WM_KEYDOWN: return OnKeyDown(app, wParam);
+    case WM_KEYUP: return OnKeyUp(app, wParam);
+    case WM_SYSKEYDOWN:
+        OnSysKeyDown(app, wParam);
+        return DefWindowProcW(window, message, wParam, lParam);
+    case WM_COMMAND: return OnCommand(app, wParam);
+    case WM_TIMER: return OnTimerTick(app);
+    case WM_APP_SNAPSHOT: return OnSnapshot(app, wParam);
+    case WM_APP_DEFER: return OnDefer(app, wParam, lParam);
+    case WM_APP_WORKER_DONE: return OnWorkerDone(app, wParam, lParam);
+    case WM_APP_STATUS: return OnStatus(app, wParam, lParam);
+    case WM_APP_OPERATION: return OnOperation(app, wParam);
+    case MM_MCINOTIFY: return OnMciNotify(app, wParam, lParam);
+    case WM_POWERBROADCAST: return OnPowerBroadcast(app, wParam);
+    default: return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+LRESULT CALLBACK VideoWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_SETFOCUS) return DefWindowProcW(window, message, wParam, lParam);
+    // A video stream renders into this hidden child; any focus it receives
+    // belongs to the main window.
+    HWND main = g_app->mainWindow;
+    FLASHWINFO flash = {};
+    flash.cbSize = sizeof(flash);
+    flash.hwnd = main;
+    flash.dwFlags = FLASHW_STOP;
+    FlashWindowEx(&flash);
+    SetFocus(main);
+    return 0;
+}

@@ -1,0 +1,33 @@
+// Start-up, the main window's lifecycle, the staged close and the message loop.
+#pragma once
+#include <windows.h>
+#include "app/app_state.h"
+
+// The whole process: defaults, hand-off, settings, window, loop. Returns the
+// exit code (always 0). wWinMain is a thin wrapper around it.
+int RunPlayer(HINSTANCE instance, const wchar_t* commandLine);
+
+// Takes the path from a command line: an optional leading quote is skipped and
+// the path ends at the next quote or after 259 characters. out holds 512 units.
+void ParseCommandLine(wchar_t* out, const wchar_t* commandLine);
+
+// Sends the single-instance hand-off to a running window of our class.
+// Returns true when the running instance took the path.
+bool HandOffToRunningInstance(const wchar_t* pathBuffer);
+
+// Registers both window classes and creates the main window at
+// (windowX, windowY, windowWidth, windowHeight). Returns null on failure.
+HWND CreateMainWindow(AppState* app);
+
+// GetMessage loop with the quit-to-close conversion; returns the exit code.
+int RunMessageLoop(AppState* app);
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK VideoWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Handlers of the lifecycle messages, exposed so tests can drive them.
+LRESULT OnCreate(AppState* app, HWND window);
+LRESULT OnClose(AppState* app);
+LRESULT OnDestroy(AppState* app);
+LRESULT OnEndSession(AppState* app, WPARAM ending);
+LRESULT OnCopyData(AppState* app, const COPYDATASTRUCT* data);

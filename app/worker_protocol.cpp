@@ -1,0 +1,176 @@
+#include "app/worker_protocol.h"
+
+#include <cstring>
+
+#include "app/deferred.h"
+#include "library/open_path.h"
+#include "library/play_order.h"
+#include "skin/render.h"
+
+namespace {
+
+constexpr WPARAM kSuspendEvent = 4;  // PBT_APMSUSPEND
+constexpr DWORD kSuspendPauseMs = 500;
+
+void SendSynchronous(AppState* app, UINT message, WPARAM wParam, LPARAM lParam, bool* ran) {
+    // SMTO_NOTIMEOUTIFNOTHUNG: the wait is cut only while the UI thread is
+    // judged hung, so handshakes go on through menus and modal dialogs.
+    const LRESULT sent = SendMessageTimeoutW(app->mainWindow, message, wParam, lParam,
+                                             SMTO_NOTIMEOUTIFNOTHUNG, kSnapshotTimeoutMs, nullptr);
+    if (ran) *ran = sent != 0;
+}
+
+void PlayNextAfterEnd(AppState* app) {
+    if (Load(app->trackCount) <= 0) {
+        SignalPlayback(app, PB_STOP);
+        return;
+    }
+    if (!MayRunNow(app, kSlotMain, DEFER_NEXT)) return;
+    GoToPosition(app, app->playPosition + 1);
+}
+
+}  // namespace
+
+bool RequestSnapshot(AppState* app, WPARAM code) {
+    bool ran = false;
+    SendSynchronous(app, WM_APP_SNAPSHOT, code, 0, &ran);
+    return ran;
+}
+
+void ReportStatus(AppState* app, WPARAM code, LPARAM value, bool synchronous) {
+    if (synchronous) {
+        SendSynchronous(app, WM_APP_STATUS, code, value, nullptr);
+    } else {
+        SendNotifyMessageW(app->mainWindow, WM_APP_STATUS, code, value);
+    }
+}
+
+void ReportDone(AppState* app, int index) {
+    const uint32_t token = index == kPlaybackWorker ? app->playbackToken : app->searchToken;
+    SendNotifyMessageW(app->mainWindow, WM_APP_WORKER_DONE, token, index);
+}
+
+void DeferCommand(AppState* app, int32_t code, int slot) {
+    SendNotifyMessageW(app->mainWindow, WM_APP_DEFER, static_cast<WPARAM>(code), slot);
+}
+
+void SignalPlayback(AppState* app, uint32_t flags) {
+    app->commandFlags |= flags;
+    SetEvent(app->wakeEvent);
+}
+
+LRESULT OnSnapshot(AppState* app, WPARAM code) {
+    switch (code) {
+    case SNAP_FLAGS:
+        app->snapFlags = app->commandFlags;
+        app->commandFlags = 0;
+        break;
+    case SNAP_TRACK_PATH:
+        CopyText(app->snapPath, app->currentPath, kBufferUnits - 1);
+        break;
+    case SNAP_SEEK:
+        app->snapSeekFraction = app->seekFraction;
+        break;
+    case SNAP_SEARCH:
+        CopyText(app->searchRoot, app->searchDir, kBufferUnits - 1);
+        app->searchDepth = app->includeSubdirs << 3;
+        break;
+    default:
+        break;
+    }
+    return 0;
+}
+
+LRESULT OnDefer(AppState* app, WPARAM code, LPARAM slot) {
+    const int32_t state = Load(app->searchState);
+    if (state == Idle) return 0;
+    if (state == Running) {
+        ParkCode(app, static_cast<int>(static_cast<uint64_t>(slot) % 4),
+                 static_cast<int32_t>(static_cast<uint32_t>(code)));
+    }
+    return 1;
+}
+
+LRESULT OnWorkerDone(AppState* app, WPARAM token, LPARAM indexParam) {
+    const int index = static_cast<int>(indexParam & 1);
+    const uint32_t current = index == kPlaybackWorker ? app->playbackToken : app->searchToken;
+    if (static_cast<uint32_t>(token) == current) RepostDeferredCommands(app, index);
+    return 0;
+}
+
+LRESULT OnStatus(AppState* app, WPARAM code, LPARAM value) {
+    switch (code) {
+    case STATUS_TEXT:
+        if (value) SetStatus(app, reinterpret_cast<const wchar_t*>(value), StatusShowText, 0);
+        break;
+    case STATUS_NOTICE:
+        app->statusKind = StatusSearching;
+        app->statusTicks = static_cast<int32_t>(value);
+        Store(app->redraw, 1);
+        break;
+    case STATUS_OPEN_FAILED:
+        if (value) {
+            std::memset(app->failedPath, 0, sizeof(app->failedPath));
+            CopyText(app->failedPath, reinterpret_cast<const wchar_t*>(value), kPathUnits - 1);
+            RemoveFailedTrack(app);
+        }
+        break;
+    default:
+        break;
+    }
+    return 0;
+}
+
+void StartTrackAtPosition(AppState* app) {
+    if (!MayRunNow(app, kSlotMain, DEFER_REPLAY_POSITION)) return;
+    if (Load(app->trackCount) < 1) return;
+    GoToPosition(app, app->playPosition);
+}
+
+LRESULT OnOperation(AppState* app, WPARAM code) {
+    switch (code) {
+    case DEFER_OPEN_PATH: OpenPathBuffer(app); break;
+    case DEFER_START_SEARCH: StartSearch(app); break;
+    case DEFER_BUILD_ORDER: BuildPlayOrder(app); break;
+    case DEFER_SELECT_TRACK: SelectCurrentTrack(app); break;
+    case DEFER_REMOVE_FAILED: RemoveFailedTrack(app); break;
+    case DEFER_REPLAY_POSITION: StartTrackAtPosition(app); break;
+    default: break;
+    }
+    return 0;
+}
+
+LRESULT OnMciNotify(AppState* app, WPARAM notifyCode, LPARAM) {
+    // Superseded, aborted and failed plays end nothing.
+    if (notifyCode != MCI_NOTIFY_SUCCESSFUL) return 0;
+    switch (app->afterPlayback) {
+    case AFTER_EXIT:
+        PostMessageW(app->mainWindow, WM_CLOSE, 0, 0);
+        break;
+    case AFTER_STOP:
+        SignalPlayback(app, PB_STOP);
+        break;
+    case AFTER_REPEAT:
+        app->seekFraction = 0.0f;
+        SignalPlayback(app, PB_SEEK);
+        break;
+    case AFTER_NEXT:
+        PlayNextAfterEnd(app);
+        break;
+    default:
+        break;
+    }
+    return 0;
+}
+
+LRESULT OnPowerBroadcast(AppState* app, WPARAM event) {
+    // Only an open audio-CD track must let go of the drive before a suspend.
+    if (event != kSuspendEvent || !Load(app->cdTrack)) return 0;
+    SignalPlayback(app, PB_STOP | PB_CLOSE);
+    CopyText(app->statusText, app->className, kPathUnits - 1);
+    app->statusKind = StatusShowText;
+    app->statusTicks = 0;
+    Store(app->redraw, 1);
+    Sleep(kSuspendPauseMs);
+    return 0;
+}

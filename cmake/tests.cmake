@@ -1,0 +1,79 @@
+# Tests: GoogleTest programs run under Wine by ctest, the platform-free tests
+# built natively with sanitizers, the fuzz run and the process-level scripts.
+include(GoogleTest)
+
+if(CMAKE_CROSSCOMPILING)
+  # ctest reaches Wine through a wrapper that prepares the private prefix and
+  # keeps Wine's helper processes off the test's output pipe.
+  configure_file(${CMAKE_SOURCE_DIR}/scripts/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine-run.sh @ONLY)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run.sh)
+endif()
+
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+add_subdirectory(${GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+file(GLOB TEST_SUPPORT_SOURCES CONFIGURE_DEPENDS
+  ${CMAKE_SOURCE_DIR}/tests/support/*.cpp
+  ${CMAKE_SOURCE_DIR}/tests/native/support/*.cpp)
+add_library(test_support STATIC ${TEST_SUPPORT_SOURCES})
+target_include_directories(test_support PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests)
+target_link_libraries(test_support PUBLIC pebbletune_core gtest)
+target_compile_options(test_support PRIVATE ${APP_WARNINGS})
+if(MINGW)
+  target_link_options(test_support INTERFACE -static)
+endif()
+
+# One program per test file; every case runs in a fresh process, so the one
+# state record and the window class start clean each time.
+file(GLOB TEST_SOURCES CONFIGURE_DEPENDS
+  ${CMAKE_SOURCE_DIR}/tests/*_test.cpp
+  ${CMAKE_SOURCE_DIR}/tests/native/*_test.cpp)
+foreach(source ${TEST_SOURCES})
+  get_filename_component(name ${source} NAME_WE)
+  add_executable(${name} ${source})
+  target_link_libraries(${name} PRIVATE test_support gtest_main)
+  target_compile_options(${name} PRIVATE ${APP_WARNINGS})
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 120
+    PROPERTIES TIMEOUT 180)
+endforeach()
+
+# The platform-free code built natively (build/native) under AddressSanitizer
+# and UBSan, and the bounded fuzz run.
+set(NATIVE_BUILD_DIR "" CACHE PATH "Build directory of the native sanitizer build")
+if(NATIVE_BUILD_DIR)
+  file(GLOB NATIVE_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/native/*_test.cpp)
+  foreach(source ${NATIVE_TEST_SOURCES})
+    get_filename_component(name ${source} NAME_WE)
+    add_test(NAME native.${name} COMMAND ${NATIVE_BUILD_DIR}/${name})
+  endforeach()
+  set(FUZZ_SECONDS 60 CACHE STRING "Seconds the fuzz run lasts")
+  file(GLOB FUZZ_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/fuzz/*_fuzz.cpp)
+  foreach(source ${FUZZ_SOURCES})
+    get_filename_component(name ${source} NAME_WE)
+    add_test(NAME fuzz.${name}
+      COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/run-fuzz.sh ${NATIVE_BUILD_DIR}/${name} ${FUZZ_SECONDS})
+    set_tests_properties(fuzz.${name} PROPERTIES TIMEOUT 300)
+  endforeach()
+endif()
+
+# Process-level tests: scripts that run Pebbletune.exe itself.
+file(GLOB PROCESS_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/process/*_test.sh)
+foreach(script ${PROCESS_TESTS})
+  get_filename_component(name ${script} NAME_WE)
+  add_test(NAME process.${name}
+    COMMAND bash ${script} $<TARGET_FILE:Pebbletune> ${CMAKE_BINARY_DIR} ${CMAKE_SOURCE_DIR})
+  set_tests_properties(process.${name} PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE)
+endforeach()
+
+# Benchmarks: Windows programs built beside the tests, run by scripts/bench.sh.
+file(GLOB BENCH_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/*_bench.cpp)
+foreach(source ${BENCH_SOURCES})
+  get_filename_component(name ${source} NAME_WE)
+  add_executable(${name} ${source})
+  target_link_libraries(${name} PRIVATE test_support)
+  target_compile_options(${name} PRIVATE ${APP_WARNINGS})
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+endforeach()

@@ -1,0 +1,24 @@
+// Turning a path from outside into the current path and a search.
+#pragma once
+#include "app/app_state.h"
+
+// Result of SplitPath. The two pointers point into the record's own `full`
+// buffer, so the record must not be copied member by member.
+struct PathParts {
+    wchar_t full[kPathUnits];
+    wchar_t directory[kPathUnits];
+    wchar_t stem[kPathUnits];
+    const wchar_t* name;
+    const wchar_t* dotExtension;
+};
+
+void SplitPath(PathParts* parts, const wchar_t* path);
+// Cleans pathBuffer in place (separators, trailing backslash for
+// directories, cleared when nothing exists there).
+void NormalizePathBuffer(wchar_t* pathBuffer);
+void OpenPathBuffer(AppState* app);
+void StartSearch(AppState* app);
+// Steps shared by StartSearch and Include Subdirectories: marks the search
+// running, replaces the old thread handle, computes the token and starts the
+// thread. Returns false (state back to Idle) when the thread cannot start.
+bool LaunchSearchThread(AppState* app);

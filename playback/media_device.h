@@ -1,0 +1,27 @@
+// Media device commands (MCI) with their state rules, and the output volume.
+#pragma once
+#include <windows.h>
+#include <mmsystem.h>
+#include "app/app_state.h"
+
+// Every device command goes through this pointer, so a test can script
+// answers the platform cannot give here (audio CDs, failing closes).
+using MciSendFn = MCIERROR(WINAPI*)(MCIDEVICEID, UINT, DWORD_PTR, DWORD_PTR);
+extern MciSendFn g_mciSend;
+
+// All device commands run on the playback thread.
+bool OpenMediaDevice(AppState* app, const wchar_t* path);   // typed, then untyped
+int CloseMediaDevice(AppState* app);                         // 1 when it closed
+void SetTimeFormatMs(AppState* app);
+uint32_t QueryDeviceStatus(AppState* app, DWORD item);
+uint32_t QueryTrackStatus(AppState* app, DWORD item, DWORD track);
+void SetDisplayWindow(AppState* app, HWND window);
+void PlayFrom(AppState* app, uint32_t position);
+void PauseDevice(AppState* app);
+void ResumeDevice(AppState* app);
+void StopDevice(AppState* app);
+
+// Volume, on the UI thread.
+void SetVolume(AppState* app, int32_t level);
+void ToggleMute(AppState* app);
+void OutputVolume(AppState* app);

@@ -1,0 +1,16 @@
+// Pointer input over the face: non-client messages, hover and presses.
+#pragma once
+#include <windows.h>
+#include "app/app_state.h"
+
+LRESULT OnNcHitTest(AppState* app, HWND window, WPARAM wParam, LPARAM lParam);
+LRESULT OnNcCalcSize(AppState* app, HWND window, WPARAM wParam, LPARAM lParam);
+LRESULT OnNcActivate(AppState* app, HWND window, WPARAM wParam, LPARAM lParam);
+LRESULT OnNcMouseMove(AppState* app, LPARAM lParam);
+LRESULT OnNcLButtonDown(AppState* app, HWND window, WPARAM wParam, LPARAM lParam);
+LRESULT OnNcRButtonUp(AppState* app, HWND window, LPARAM lParam);
+LRESULT OnMouseWheel(AppState* app, WPARAM wParam);
+
+void TrackHover(AppState* app, int32_t x, int32_t y);
+// 1 when a control took the press, 0 when it should drag the window.
+int HandleSkinClick(AppState* app, LPARAM lParam);

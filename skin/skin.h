@@ -1,0 +1,69 @@
+// NOTE TO THE DEVELOPER TAKING THIS MODULE (delete this note): read /tmp/rules.txt
+// and /tmp/buildfacts.txt before writing anything: project rules and build facts.
+// The player's face: layout in skin pixels, the colour scheme derived from
+// one base colour, and the fourteen static images every frame is built from.
+// The Build/Layout/Derive functions here are platform-free; the AppState
+// wrappers live in skin_state.h.
+#pragma once
+#include <cstdint>
+#include "skin/raster.h"
+
+constexpr int32_t kSkinWidth = 474;
+constexpr int32_t kSkinFullHeight = 89;
+constexpr int32_t kSkinHalfHeight = 56;
+
+struct SkinLayout {
+    Rect skinRect;
+    Rect innerRect;
+    Rect displayRect;
+    Rect controlsRect;
+    Rect playRect;
+    Rect stopRect;
+    Rect nextRect;
+    Rect volumeRect;
+    Rect menuRect;
+    Rect closeRect;
+};
+
+struct SkinColors {
+    uint32_t shellColor;
+    uint32_t bandColor;
+    uint32_t panelTopColor;
+    uint32_t accentColor;
+    float accentAlpha;
+    float textGain[3];  // pixel order: blue, green, red
+    uint32_t iconColor;
+    uint32_t faceColor;
+    uint32_t hoverEdgeColor;
+    uint32_t hoverIconColor;
+    uint32_t hoverFaceColor;
+};
+
+struct SkinImages {
+    RasterImage frameImage;
+    RasterImage baseActive;
+    RasterImage baseInactive;
+    RasterImage textImage;
+    RasterImage controlsImage;
+    RasterImage playHoverImage;
+    RasterImage pauseHoverImage;
+    RasterImage stopImage;
+    RasterImage nextImage;
+    RasterImage volumeImage;
+    RasterImage menuImage;
+    RasterImage closeImage;
+    RasterImage playImage;
+    RasterImage pauseImage;
+};
+
+constexpr int kSkinImageCount = 14;
+
+// Fills all ten rectangles for full height (halfHeight 0) or half height.
+void ComputeSkinLayout(SkinLayout* layout, int32_t halfHeight);
+// Derives every colour of the scheme from base 0x00RRGGBB.
+void ComputeSkinColors(SkinColors* colors, uint32_t baseColor);
+// Allocates and draws the fourteen images; returns 0 or the first failing
+// allocation's RasterStatus (later images then keep their old contents).
+uint32_t BuildSkinImages(SkinImages* images, const SkinLayout* layout, const SkinColors* colors);
+// Releases every pixel buffer, last image first.
+void ReleaseSkinImages(SkinImages* images);

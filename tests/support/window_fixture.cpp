@@ -1,0 +1,89 @@
+#include "support/window_fixture.h"
+
+#include <objbase.h>
+#include <shellapi.h>
+
+#include <string>
+
+#include "app/window.h"
+#include "skin/skin_state.h"
+
+AppState* ResetWithDefaults() {
+    AppState* app = ResetAppState();
+    app->instance = GetModuleHandleW(nullptr);
+    app->processId = GetCurrentProcessId();
+    app->afterPlayback = AFTER_NEXT;
+    app->baseColor = 0x004080;
+    Store(app->fileTypes, TYPE_MP3 | TYPE_WMA);
+    app->sizeFactor = 1;
+    app->windowX = 100;
+    app->windowY = 150;
+    LayoutSkin(app);
+    app->windowWidth = kSkinWidth;
+    app->windowHeight = kSkinFullHeight;
+    return app;
+}
+
+HWND CreatePlayerWindow(AppState* app) {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    HWND window = CreateMainWindow(app);
+    if (window) ShowWindow(window, SW_SHOWNORMAL);
+    return window;
+}
+
+void PumpFor(DWORD milliseconds) {
+    PumpUntil([] { return false; }, milliseconds);
+}
+
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) continue;
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        if (done()) return true;
+        if (GetTickCount() - start >= timeoutMs) return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+}
+
+bool CloseAndWait(AppState* app, DWORD timeoutMs) {
+    PostMessageW(app->mainWindow, WM_CLOSE, 0, 0);
+    return PumpUntil([app] { return Load(app->playbackState) == Closed; }, timeoutMs);
+}
+
+std::wstring MakeTempDir(const wchar_t* prefix) {
+    wchar_t base[MAX_PATH];
+    GetTempPathW(MAX_PATH, base);
+    static unsigned counter = 0;
+    for (;;) {
+        std::wstring path = std::wstring(base) + prefix + L"-" + std::to_wstring(GetCurrentProcessId()) +
+                            L"-" + std::to_wstring(GetTickCount()) + L"-" + std::to_wstring(++counter);
+        if (CreateDirectoryW(path.c_str(), nullptr)) return path;
+        if (GetLastError() != ERROR_ALREADY_EXISTS) return std::wstring();
+    }
+}
+
+void RemoveTree(const std::wstring& path) {
+    if (path.empty()) return;
+    std::wstring from = path;
+    from.push_back(L'\0');  // SHFileOperation wants a double-terminated list
+    SHFILEOPSTRUCTW op = {};
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.c_str();
+    op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
+    SHFileOperationW(&op);
+}
+
+bool WriteFileBytes(const std::wstring& path, const void* data, size_t size) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const BOOL ok = WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr);
+    CloseHandle(file);
+    return ok && written == size;
+}

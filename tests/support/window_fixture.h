@@ -1,0 +1,34 @@
+// Helpers for tests that create the real main window and real threads in
+// this process and pump its messages.
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+#include "app/app_state.h"
+
+// Resets the state record to its constructed values, fills the settings
+// defaults (position 100,150, size factor 1, Play Next, MP3+WMA) and the
+// layout, without touching the registry.
+AppState* ResetWithDefaults();
+
+// Creates the main window (WM_CREATE starts the playback thread and the
+// timer). Returns null on failure.
+HWND CreatePlayerWindow(AppState* app);
+
+// Dispatches messages for about the given time.
+void PumpFor(DWORD milliseconds);
+
+// Dispatches messages until done() is true or the time is up; returns done().
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
+
+// Posts WM_CLOSE and pumps until the staged close has finished
+// (playbackState Closed). Returns true when it did within the time.
+bool CloseAndWait(AppState* app, DWORD timeoutMs = 10000);
+
+// A fresh empty directory under the temp folder; removed with RemoveTree.
+std::wstring MakeTempDir(const wchar_t* prefix);
+void RemoveTree(const std::wstring& path);
+// Writes bytes to a file; true on success.
+bool WriteFileBytes(const std::wstring& path, const void* data, size_t size);
