@@ -313,7 +313,9 @@ TEST(FillVerticalGradient, RowsFollowTheAccumulatedStep) {
                 for (int32_t k = 0; k < c.bytesPerPixel; k++)
                     ASSERT_EQ(At(o.image, x, y)[k], Byte(rows[y], k)) << "row " << y << " byte " << k;
         // A one-row image gets the top colour.
-        if (c.height == 1) EXPECT_EQ(At(o.image, 0, 0)[2], Byte(c.top, 2));
+        if (c.height == 1) {
+            EXPECT_EQ(At(o.image, 0, 0)[2], Byte(c.top, 2));
+        }
     }
 }
 
@@ -503,7 +505,7 @@ TEST(BlitRect, CopiesTheClippedSourceRegion) {
             BlitRect(&dst.image, c.r, &src.image);
             for (int32_t y = 0; y < 6; y++)
                 for (int32_t x = 0; x < 8; x++) {
-                    int32_t sx, sy;
+                    int32_t sx = 0, sy = 0;
                     bool copied = SourceOf(c.r, 0, 0, src.image, x, y, &sx, &sy);
                     for (int32_t k = 0; k < bpp; k++) {
                         uint8_t expect = copied ? At(src.image, sx, sy)[k] : before[(y * 8 + x) * bpp + k];
@@ -588,7 +590,7 @@ TEST(BlendBlitRect, WeightsAgainstTheFormula) {
                 BlendBlitRect(&dst.image, g.r, &src.image, &p);
                 for (int32_t y = 0; y < 6; y++)
                     for (int32_t x = 0; x < 8; x++) {
-                        int32_t sx, sy;
+                        int32_t sx = 0, sy = 0;
                         bool blended = SourceOf(g.r, 0, 0, src.image, x, y, &sx, &sy);
                         for (int32_t k = 0; k < bpp; k++) {
                             uint8_t d = before[(y * 8 + x) * bpp + k];
@@ -652,7 +654,7 @@ TEST(BlendBlitRect, SourceOffsetMovesTheSource) {
     BlendBlitRect(&dst.image, r, &src.image, &p);
     for (int32_t y = 0; y < 6; y++)
         for (int32_t x = 0; x < 8; x++) {
-            int32_t sx, sy;
+            int32_t sx = 0, sy = 0;
             bool copied = SourceOf(r, 2, 1, src.image, x, y, &sx, &sy);
             for (int32_t k = 0; k < 3; k++) {
                 uint8_t expect = copied ? At(src.image, sx, sy)[k] : before[(y * 8 + x) * 3 + k];
