@@ -565,20 +565,22 @@ uint8_t BlendByte(uint8_t d, uint8_t s, uint32_t colorA, uint32_t colorB, float 
     return static_cast<uint8_t>(v > 255 ? 255 : v);
 }
 
+// The colour and weight members of BlendParams for one case.
+struct WeightCase {
+    uint32_t colorA;
+    uint32_t colorB;
+    float weightA;
+    float weightB;
+};
+
 TEST(BlendBlitRect, WeightsAgainstTheFormula) {
-    struct Case {
-        uint32_t colorA;
-        uint32_t colorB;
-        float weightA;
-        float weightB;
-    };
-    const Case cases[] = {
+    const WeightCase cases[] = {
         {0xFFFFFF, 0xFFFFFF, 1.0f, 0.0f}, {0xFFFFFF, 0xFFFFFF, 0.0f, 1.0f}, {0xFFFFFF, 0xFFFFFF, 0.5f, 0.5f},
         {0xFFFFFF, 0xFFFFFF, 0.3f, 0.7f}, {0x80FF40, 0x10C0FF, 0.6f, 0.9f}, {0xFFFFFF, 0xFFFFFF, 1.0f, 1.0f},
     };
     const int32_t sizes[] = {3, 4};
     for (int32_t bpp : sizes) {
-        for (const Case& c : cases) {
+        for (const WeightCase& c : cases) {
             for (const CopyCase& g : kCopyCases) {
                 SCOPED_TRACE(testing::Message() << bpp << " bytes, weights " << c.weightA << "/" << c.weightB
                                                 << ", rect " << g.r.left << "," << g.r.top << "," << g.r.right
@@ -664,13 +666,7 @@ TEST(BlendBlitRect, SourceOffsetMovesTheSource) {
 }
 
 TEST(BlendColorRect, AgainstTheFormula) {
-    struct Case {
-        uint32_t colorA;
-        uint32_t colorB;
-        float weightA;
-        float weightB;
-    };
-    const Case cases[] = {
+    const WeightCase cases[] = {
         {0xFFFFFF, 0x7FBFFF, 1.0f, 0.0f},
         {0xFFFFFF, 0x7FBFFF, 0.0f, 1.0f},
         {0xFFFFFF, 0x7FBFFF, 1.0f - 0.3681f, 0.3681f},
@@ -679,7 +675,7 @@ TEST(BlendColorRect, AgainstTheFormula) {
     };
     const int32_t sizes[] = {3, 4};
     for (int32_t bpp : sizes) {
-        for (const Case& c : cases) {
+        for (const WeightCase& c : cases) {
             for (const Rect& r : kClipCases) {
                 SCOPED_TRACE(testing::Message() << bpp << " bytes, colour " << std::hex << c.colorB << std::dec
                                                 << " weights " << c.weightA << "/" << c.weightB << ", rect "
