@@ -1,7 +1,66 @@
-// Stand-in until pointer input lands: the whole face drags the window.
+// Pointer input over the face. The whole client area answers as caption, so
+// every press and move arrives as a non-client message in screen
+// coordinates; presses on controls act, presses anywhere else drag.
 #include "skin/pointer.h"
 
 #include <windowsx.h>
+
+#include "app/worker_protocol.h"
+#include "library/play_order.h"
+#include "playback/media_device.h"
+
+namespace {
+
+struct SkinPoint {
+    int32_t x;
+    int32_t y;
+};
+
+bool Contains(Rect r, SkinPoint p) { return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom; }
+
+// Reads the window rectangle afresh: the window may have been dragged or
+// resized since the last message.
+SkinPoint ToSkin(AppState* app, int32_t x, int32_t y) {
+    RECT rect = {};
+    GetWindowRect(app->mainWindow, &rect);
+    app->windowRect = Rect{rect.left, rect.top, rect.right, rect.bottom};
+    const int32_t f = app->sizeFactor > 0 ? app->sizeFactor : 1;
+    return SkinPoint{(x - rect.left) / f, (y - rect.top) / f};
+}
+
+// The controls in the order they are tested; the first match wins.
+int32_t ControlAt(const SkinLayout& layout, SkinPoint p) {
+    if (Contains(layout.volumeRect, p)) return HoverVolume;
+    if (Contains(layout.playRect, p)) return HoverPlay;
+    if (Contains(layout.stopRect, p)) return HoverStop;
+    if (Contains(layout.nextRect, p)) return HoverNext;
+    if (Contains(layout.menuRect, p)) return HoverMenu;
+    if (Contains(layout.closeRect, p)) return HoverClose;
+    return HoverNone;
+}
+
+int PressControl(AppState* app, int32_t control, SkinPoint p, LPARAM lParam) {
+    const SkinLayout& layout = app->layout;
+    HWND window = app->mainWindow;
+    switch (control) {
+    case HoverVolume:
+        // The first four pixels are the bar's margin; 131 pixels span the scale.
+        SetVolume(app, ((p.x - layout.volumeRect.left - 4) * 65535) / 131);
+        return 1;
+    case HoverPlay: SignalPlayback(app, PB_TOGGLE); return 1;
+    case HoverStop: SignalPlayback(app, PB_STOP); return 1;
+    case HoverNext:
+        // Taken even when the guard or an empty list lets nothing happen, so a
+        // quick second press never turns into a window drag.
+        Navigate(app, DEFER_NEXT, 1);
+        return 1;
+    case HoverMenu: PostMessageW(window, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(window), lParam); return 1;
+    case HoverClose: PostMessageW(window, WM_CLOSE, 0, 0); return 1;
+    default: return 0;
+    }
+}
+
+}  // namespace
 
 LRESULT OnNcHitTest(AppState*, HWND window, WPARAM wParam, LPARAM lParam) {
     const LRESULT hit = DefWindowProcW(window, WM_NCHITTEST, wParam, lParam);
@@ -9,26 +68,41 @@ LRESULT OnNcHitTest(AppState*, HWND window, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT OnNcCalcSize(AppState* app, HWND window, WPARAM wParam, LPARAM lParam) {
+    // With the frame extended into the client area the face covers the
+    // whole window; without it the default keeps the popup's own sizes.
     if (wParam && !app->frameFallback) return 0;
     return DefWindowProcW(window, WM_NCCALCSIZE, wParam, lParam);
 }
 
-LRESULT OnNcActivate(AppState*, HWND window, WPARAM wParam, LPARAM lParam) {
+LRESULT OnNcActivate(AppState* app, HWND window, WPARAM wParam, LPARAM lParam) {
+    const int32_t active = static_cast<int32_t>(wParam);
+    if (active != app->windowActive) {
+        app->windowActive = active;
+        Store(app->redraw, 1);
+        InvalidateRect(window, nullptr, TRUE);
+        UpdateWindow(window);
+    }
     return DefWindowProcW(window, WM_NCACTIVATE, wParam, lParam);
 }
 
 LRESULT OnNcMouseMove(AppState* app, LPARAM lParam) {
+    // Mapped on the next tick, so a burst of moves costs one hit test.
     app->pointerPos.x = GET_X_LPARAM(lParam);
     app->pointerPos.y = GET_Y_LPARAM(lParam);
     app->pointerMoved = 1;
     return 0;
 }
 
-LRESULT OnNcLButtonDown(AppState*, HWND window, WPARAM wParam, LPARAM lParam) {
+LRESULT OnNcLButtonDown(AppState* app, HWND window, WPARAM wParam, LPARAM lParam) {
+    if (HandleSkinClick(app, lParam)) {
+        SetForegroundWindow(window);
+        return 0;
+    }
     return DefWindowProcW(window, WM_NCLBUTTONDOWN, wParam, lParam);
 }
 
 LRESULT OnNcRButtonUp(AppState*, HWND window, LPARAM lParam) {
+    // Not passed on: the default would open the system menu.
     PostMessageW(window, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(window), lParam);
     return 0;
 }
@@ -38,5 +112,45 @@ LRESULT OnMouseWheel(AppState* app, WPARAM wParam) {
     return 0;
 }
 
-void TrackHover(AppState*, int32_t, int32_t) {}
-int HandleSkinClick(AppState*, LPARAM) { return 0; }
+void TrackHover(AppState* app, int32_t x, int32_t y) {
+    RECT rect = {};
+    GetWindowRect(app->mainWindow, &rect);
+    if (x < rect.left || x >= rect.right || y < rect.top || y >= rect.bottom) {
+        if (app->hoverRegion != HoverNone) {
+            app->hoverRegion = HoverNone;
+            Store(app->redraw, 1);
+        }
+        return;
+    }
+    const int32_t oldRegion = app->hoverRegion;
+    const int32_t oldX = app->hoverX;
+    const SkinPoint p = ToSkin(app, x, y);
+    const SkinLayout& layout = app->layout;
+    int32_t region = HoverNone;
+    if (Contains(layout.controlsRect, p)) {
+        region = ControlAt(layout, p);
+    } else if (Contains(layout.displayRect, p)) {
+        app->hoverX = p.x;
+        region = HoverDisplay;
+    }
+    app->hoverRegion = region;
+    if (region != oldRegion) {
+        app->hoverFade = 0.0f;
+        Store(app->redraw, 1);
+    } else if (app->hoverX != oldX) {
+        // The seek marker follows the pointer across the display.
+        Store(app->redraw, 1);
+    }
+}
+
+int HandleSkinClick(AppState* app, LPARAM lParam) {
+    const SkinPoint p = ToSkin(app, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+    const SkinLayout& layout = app->layout;
+    if (Contains(layout.controlsRect, p)) return PressControl(app, ControlAt(layout, p), p, lParam);
+    // With nothing playing or paused the display is just more face to drag by.
+    if (!Contains(layout.displayRect, p) || Load(app->device.deviceState) <= DEV_STOPPED) return 0;
+    app->seekFraction = (static_cast<float>(p.x) - static_cast<float>(layout.displayRect.left)) /
+                        static_cast<float>(layout.displayRect.right - layout.displayRect.left);
+    SignalPlayback(app, PB_SEEK);
+    return 1;
+}
