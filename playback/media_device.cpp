@@ -1,31 +1,165 @@
-// Stand-in until the media device lands: only the volume works.
+// The media device: one MCI device at a time, with the player's own idea of
+// its state kept beside it so the user-interface thread can draw without
+// asking the device.
 #include "playback/media_device.h"
+
+#include <digitalv.h>
 
 MciSendFn g_mciSend = mciSendCommandW;
 
-bool OpenMediaDevice(AppState*, const wchar_t*) { return false; }
-int CloseMediaDevice(AppState*) { return 0; }
-void SetTimeFormatMs(AppState*) {}
-uint32_t QueryDeviceStatus(AppState*, DWORD) { return 0; }
-uint32_t QueryTrackStatus(AppState*, DWORD, DWORD) { return 0; }
-void SetDisplayWindow(AppState*, HWND) {}
-void PlayFrom(AppState*, uint32_t) {}
-void PauseDevice(AppState*) {}
-void ResumeDevice(AppState*) {}
-void StopDevice(AppState*) {}
+namespace {
 
+constexpr DWORD kOpenTypedFlags = MCI_OPEN_TYPE | MCI_OPEN_ELEMENT | MCI_WAIT;
+constexpr DWORD kOpenUntypedFlags = MCI_OPEN_ELEMENT | MCI_WAIT;
+constexpr DWORD kStatusFlags = MCI_STATUS_ITEM | MCI_WAIT;
+constexpr DWORD kTrackStatusFlags = MCI_STATUS_ITEM | MCI_TRACK | MCI_WAIT;
+constexpr DWORD kPlayFlags = MCI_NOTIFY | MCI_FROM;
+constexpr uint32_t kStereoMask = 0xFFFF;
+constexpr int32_t kVolumeNoticeTicks = 40;  // two seconds of timer ticks
+
+// Runs on the playback thread.
+MCIERROR Send(AppState* app, MCIDEVICEID id, UINT command, DWORD flags, void* parameters) {
+    const MCIERROR result =
+        g_mciSend(id, command, flags, reinterpret_cast<DWORD_PTR>(parameters));
+    Store(app->device.deviceLastError, result);
+    return result;
+}
+
+// Runs on the playback thread. The target state is published before the
+// command goes out: a play notifies the window at its end, and the window
+// must never see the old state after that notice.
+bool SendTransition(AppState* app, UINT command, DWORD flags, void* parameters, int32_t target) {
+    const int32_t previous = Load(app->device.deviceState);
+    Store(app->device.deviceState, target);
+    if (Send(app, Load(app->device.deviceId), command, flags, parameters) == 0) return true;
+    Store(app->device.deviceState, previous);
+    return false;
+}
+
+// Runs on the playback thread.
+bool SendOpen(AppState* app, const wchar_t* type, const wchar_t* path, DWORD flags) {
+    MCI_OPEN_PARMSW open = {};
+    open.lpstrDeviceType = type;
+    open.lpstrElementName = path;
+    if (Send(app, 0, MCI_OPEN, flags, &open) != 0) return false;
+    Store(app->device.deviceId, open.wDeviceID);
+    return true;
+}
+
+// Runs on the playback thread.
+uint32_t SendStatus(AppState* app, DWORD flags, DWORD item, DWORD track) {
+    if (Load(app->device.deviceState) == DEV_CLOSED) return 0;
+    MCI_STATUS_PARMS status = {};
+    status.dwItem = item;
+    status.dwTrack = track;
+    if (Send(app, Load(app->device.deviceId), MCI_STATUS, flags, &status) != 0) return 0;
+    return static_cast<uint32_t>(status.dwReturn);
+}
+
+}  // namespace
+
+// Runs on the playback thread.
+bool OpenMediaDevice(AppState* app, const wchar_t* path) {
+    Store(app->device.deviceState, DEV_STOPPED);
+    // The MPEG device plays more formats than its name says and seeks MP3s
+    // well; anything it refuses goes to the device the system associates
+    // with the file's extension.
+    if (SendOpen(app, L"MPEGVideo", path, kOpenTypedFlags)) return true;
+    if (SendOpen(app, nullptr, path, kOpenUntypedFlags)) return true;
+    Store(app->device.deviceState, DEV_CLOSED);
+    return false;
+}
+
+// Runs on the playback thread.
+int CloseMediaDevice(AppState* app) {
+    if (Load(app->device.deviceState) == DEV_CLOSED) return 0;
+    MCI_GENERIC_PARMS close = {};
+    return SendTransition(app, MCI_CLOSE, MCI_WAIT, &close, DEV_CLOSED) ? 1 : 0;
+}
+
+// Runs on the playback thread.
+void SetTimeFormatMs(AppState* app) {
+    if (Load(app->device.deviceState) == DEV_CLOSED) return;
+    MCI_SET_PARMS set = {};
+    set.dwTimeFormat = MCI_FORMAT_MILLISECONDS;
+    Send(app, Load(app->device.deviceId), MCI_SET, MCI_SET_TIME_FORMAT | MCI_WAIT, &set);
+}
+
+// Runs on the playback thread.
+uint32_t QueryDeviceStatus(AppState* app, DWORD item) {
+    return SendStatus(app, kStatusFlags, item, 0);
+}
+
+// Runs on the playback thread.
+uint32_t QueryTrackStatus(AppState* app, DWORD item, DWORD track) {
+    return SendStatus(app, kTrackStatusFlags, item, track);
+}
+
+// Runs on the playback thread.
+void SetDisplayWindow(AppState* app, HWND window) {
+    if (Load(app->device.deviceState) == DEV_CLOSED) return;
+    MCI_DGV_WINDOW_PARMSW display = {};
+    display.hWnd = window;
+    Send(app, Load(app->device.deviceId), MCI_WINDOW, MCI_DGV_WINDOW_HWND, &display);
+}
+
+// Runs on the playback thread.
+void PlayFrom(AppState* app, uint32_t position) {
+    if (Load(app->device.deviceState) == DEV_CLOSED) return;
+    MCI_PLAY_PARMS play = {};
+    play.dwCallback = reinterpret_cast<DWORD_PTR>(app->mainWindow);
+    play.dwFrom = position;
+    SendTransition(app, MCI_PLAY, kPlayFlags, &play, DEV_PLAYING);
+}
+
+// Runs on the playback thread.
+void PauseDevice(AppState* app) {
+    const int32_t state = Load(app->device.deviceState);
+    if (state == DEV_CLOSED || state == DEV_PAUSED) return;
+    MCI_GENERIC_PARMS pause = {};
+    SendTransition(app, MCI_PAUSE, MCI_WAIT, &pause, DEV_PAUSED);
+}
+
+// Runs on the playback thread.
+void ResumeDevice(AppState* app) {
+    const int32_t state = Load(app->device.deviceState);
+    if (state == DEV_CLOSED || state == DEV_PLAYING) return;
+    MCI_GENERIC_PARMS resume = {};
+    SendTransition(app, MCI_RESUME, MCI_WAIT, &resume, DEV_PLAYING);
+}
+
+// Runs on the playback thread.
+void StopDevice(AppState* app) {
+    const int32_t state = Load(app->device.deviceState);
+    if (state != DEV_PLAYING && state != DEV_PAUSED) return;
+    MCI_GENERIC_PARMS stop = {};
+    SendTransition(app, MCI_STOP, MCI_WAIT, &stop, DEV_STOPPED);
+}
+
+// Runs on the user-interface thread.
 void OutputVolume(AppState* app) {
-    const DWORD both = (app->volume & 0xFFFF) | ((app->volume & 0xFFFF) << 16);
+    // The player has one level for both channels; the results are not
+    // examined because a system without a mixer still plays.
+    const uint32_t level = app->volume & kStereoMask;
+    const DWORD both = level | (level << 16);
     waveOutSetVolume(reinterpret_cast<HWAVEOUT>(0), both);
     midiOutSetVolume(reinterpret_cast<HMIDIOUT>(0), both);
     app->statusKind = StatusVolume;
-    app->statusTicks = 40;
+    app->statusTicks = kVolumeNoticeTicks;
     Store(app->redraw, 1);
 }
 
 void SetVolume(AppState* app, int32_t level) {
+    // Any deliberate level ends a mute: the saved level would otherwise come
+    // back on the next toggle and surprise the user.
     app->mutedVolume = 0;
-    app->volume = level <= 0 ? 0u : (level >= 65535 ? 65535u : static_cast<uint32_t>(level));
+    if (level <= 0) {
+        app->volume = 0;
+    } else if (level >= 65535) {
+        app->volume = 65535;
+    } else {
+        app->volume = static_cast<uint32_t>(level);
+    }
     OutputVolume(app);
 }
 

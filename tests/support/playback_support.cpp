@@ -1,0 +1,157 @@
+#include "support/playback_support.h"
+
+#include <digitalv.h>
+
+#include <cmath>
+#include <cstring>
+#include <mutex>
+
+#include "playback/media_device.h"
+#include "support/window_fixture.h"
+
+namespace {
+
+std::mutex g_lock;
+MciScript g_script;
+std::vector<MciCall> g_calls;
+AppState* g_scriptApp = nullptr;
+
+MCIERROR WINAPI ScriptedMciSend(MCIDEVICEID id, UINT command, DWORD_PTR flags, DWORD_PTR params) {
+    std::lock_guard<std::mutex> hold(g_lock);
+    MciCall call = {};
+    call.id = id;
+    call.command = command;
+    call.flags = static_cast<DWORD>(flags);
+    call.stateAtSend = Load(g_scriptApp->device.deviceState);
+    MCIERROR answer = g_script.other;
+    switch (command) {
+    case MCI_OPEN: {
+        auto* open = reinterpret_cast<MCI_OPEN_PARMSW*>(params);
+        call.hasType = open->lpstrDeviceType != nullptr;
+        if (call.hasType) call.deviceType = open->lpstrDeviceType;
+        if (open->lpstrElementName) call.element = open->lpstrElementName;
+        answer = call.hasType ? g_script.typedOpen : g_script.untypedOpen;
+        if (answer == 0) open->wDeviceID = g_script.openId;
+        break;
+    }
+    case MCI_CLOSE:
+        answer = g_script.close;
+        break;
+    case MCI_SET:
+        call.timeFormat = reinterpret_cast<MCI_SET_PARMS*>(params)->dwTimeFormat;
+        break;
+    case MCI_WINDOW:
+        call.window = reinterpret_cast<MCI_DGV_WINDOW_PARMSW*>(params)->hWnd;
+        break;
+    case MCI_PLAY: {
+        auto* play = reinterpret_cast<MCI_PLAY_PARMS*>(params);
+        call.callback = play->dwCallback;
+        call.from = play->dwFrom;
+        break;
+    }
+    case MCI_STATUS: {
+        auto* status = reinterpret_cast<MCI_STATUS_PARMS*>(params);
+        call.item = status->dwItem;
+        call.track = status->dwTrack;
+        const bool ofTrack = (flags & MCI_TRACK) != 0;
+        switch (status->dwItem) {
+        case MCI_STATUS_LENGTH: status->dwReturn = g_script.length; break;
+        case MCI_STATUS_NUMBER_OF_TRACKS: status->dwReturn = g_script.tracks; break;
+        case MCI_STATUS_MODE: status->dwReturn = g_script.mode; break;
+        case MCI_STATUS_POSITION:
+            status->dwReturn = ofTrack ? g_script.firstTrackMs + (status->dwTrack - 1) * g_script.trackMs
+                                       : g_script.position;
+            break;
+        default: status->dwReturn = 0; break;
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    g_calls.push_back(call);
+    return answer;
+}
+
+void PutTag(std::vector<uint8_t>* out, const char* tag) {
+    for (const char* p = tag; *p; ++p) out->push_back(static_cast<uint8_t>(*p));
+}
+
+void PutLe(std::vector<uint8_t>* out, uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) out->push_back(static_cast<uint8_t>(value >> (8 * i)));
+}
+
+}  // namespace
+
+void InstallScriptedMci(AppState* app) {
+    std::lock_guard<std::mutex> hold(g_lock);
+    g_scriptApp = app;
+    g_script = MciScript();
+    g_calls.clear();
+    g_mciSend = ScriptedMciSend;
+}
+
+void EditScript(const std::function<void(MciScript&)>& edit) {
+    std::lock_guard<std::mutex> hold(g_lock);
+    edit(g_script);
+}
+
+std::vector<MciCall> RecordedCalls() {
+    std::lock_guard<std::mutex> hold(g_lock);
+    return g_calls;
+}
+
+size_t CountCalls(UINT command) {
+    std::lock_guard<std::mutex> hold(g_lock);
+    size_t count = 0;
+    for (const MciCall& call : g_calls) count += call.command == command ? 1 : 0;
+    return count;
+}
+
+void ClearCalls() {
+    std::lock_guard<std::mutex> hold(g_lock);
+    g_calls.clear();
+}
+
+bool PumpCountingEnds(const std::function<bool()>& done, DWORD timeoutMs, int* ends) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) continue;
+            if (msg.message == MM_MCINOTIFY && msg.wParam == MCI_NOTIFY_SUCCESSFUL) ++*ends;
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        if (done()) return true;
+        if (GetTickCount() - start >= timeoutMs) return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+}
+
+std::vector<uint8_t> MakeSilentWav(double seconds, uint32_t sampleRate) {
+    const uint32_t samples = static_cast<uint32_t>(std::ceil(seconds * sampleRate));
+    const uint32_t dataBytes = samples * 2;
+    std::vector<uint8_t> out;
+    PutTag(&out, "RIFF");
+    PutLe(&out, 36 + dataBytes, 4);
+    PutTag(&out, "WAVEfmt ");
+    PutLe(&out, 16, 4);              // format chunk size
+    PutLe(&out, 1, 2);               // PCM
+    PutLe(&out, 1, 2);               // mono
+    PutLe(&out, sampleRate, 4);
+    PutLe(&out, sampleRate * 2, 4);  // bytes per second
+    PutLe(&out, 2, 2);               // block align
+    PutLe(&out, 16, 2);              // bits per sample
+    PutTag(&out, "data");
+    PutLe(&out, dataBytes, 4);
+    out.resize(out.size() + dataBytes, 0);
+    return out;
+}
+
+std::wstring WriteTestFile(const std::wstring& dir, const wchar_t* name,
+                           const std::vector<uint8_t>& bytes) {
+    const std::wstring path = dir + L"\\" + name;
+    if (!WriteFileBytes(path, bytes.data(), bytes.size())) return std::wstring();
+    return path;
+}
