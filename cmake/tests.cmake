@@ -13,7 +13,7 @@ if(CMAKE_CROSSCOMPILING)
   # ctest reaches Wine through a wrapper that prepares the private prefix and
   # keeps Wine's helper processes off the test's output pipe.
   configure_file(${CMAKE_SOURCE_DIR}/scripts/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine-run.sh @ONLY)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run.sh)
+  set(CMAKE_CROSSCOMPILING_EMULATOR bash ${CMAKE_BINARY_DIR}/wine-run.sh)
 endif()
 
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)

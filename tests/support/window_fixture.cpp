@@ -31,6 +31,31 @@ HWND CreatePlayerWindow(AppState* app) {
     return window;
 }
 
+HWND CreatePlainWindow() {
+    static const wchar_t kClass[] = L"PebbletuneTestTarget";
+    WNDCLASSW cls = {};
+    cls.lpfnWndProc = DefWindowProcW;
+    cls.hInstance = GetModuleHandleW(nullptr);
+    cls.lpszClassName = kClass;
+    RegisterClassW(&cls);
+    // Far from the pointer, so hover polling never finds the cursor over it.
+    return CreateWindowExW(0, kClass, L"target", WS_POPUP, 3000, 3000, 10, 10, nullptr, nullptr,
+                           GetModuleHandleW(nullptr), nullptr);
+}
+
+std::vector<PostedMessage> TakePosted(HWND window) {
+    std::vector<PostedMessage> out;
+    MSG msg;
+    while (PeekMessageW(&msg, window, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_PAINT) {
+            ValidateRect(window, nullptr);
+            continue;
+        }
+        out.push_back({msg.message, msg.wParam, msg.lParam});
+    }
+    return out;
+}
+
 void PumpFor(DWORD milliseconds) {
     PumpUntil([] { return false; }, milliseconds);
 }

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "app/app_state.h"
 
@@ -16,6 +17,17 @@ AppState* ResetWithDefaults();
 // Creates the main window (WM_CREATE starts the playback thread and the
 // timer). Returns null on failure.
 HWND CreatePlayerWindow(AppState* app);
+
+// A plain hidden window of a class of its own (DefWindowProcW): a real
+// target for the messages a handler posts, which the test then reads back.
+HWND CreatePlainWindow();
+// Removes and returns the messages posted to the window, in order.
+struct PostedMessage {
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+};
+std::vector<PostedMessage> TakePosted(HWND window);
 
 // Dispatches messages for about the given time.
 void PumpFor(DWORD milliseconds);
