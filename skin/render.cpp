@@ -4,6 +4,18 @@
 #include <cstring>
 #include <cwchar>
 
+#if defined(_M_X64) || defined(__x86_64__)
+#define PEBBLETUNE_X64 1
+#include <tmmintrin.h>
+#if defined(_MSC_VER)
+#include <intrin.h>
+#else
+#include <cpuid.h>
+#endif
+#else
+#define PEBBLETUNE_X64 0
+#endif
+
 namespace {
 
 const wchar_t* const kFontFaces[9] = {
@@ -225,41 +237,160 @@ void TrimStatusText(AppState* app) {
     if (dc) DeleteDC(dc);
 }
 
+// One 3-byte pixel as a section pixel: B, G, R and an opaque fourth byte.
+uint32_t Opaque(const uint8_t* p) {
+    return 0xFF000000u | static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+           static_cast<uint32_t>(p[2]) << 16;
+}
+
+void Repeat(uint32_t* out, uint32_t v, int32_t f) {
+    for (int32_t k = 0; k < f; ++k) out[k] = v;
+}
+
+// Pixels from x on, one at a time. A 4-byte load per 3-byte pixel reads one
+// byte past it, so the row's last pixel is assembled byte by byte.
+void ExpandTail(uint32_t* out, const uint8_t* in, int32_t x, int32_t pixels, int32_t f) {
+    for (; x < pixels - 1; ++x) {
+        uint32_t v;
+        std::memcpy(&v, in + 3 * x, 4);
+        Repeat(out, v | 0xFF000000u, f);
+        out += f;
+    }
+    if (x < pixels) Repeat(out, Opaque(in + 3 * x), f);
+}
+
+#if PEBBLETUNE_X64
+#if defined(_MSC_VER)
+#define SSSE3_FUNCTION
+bool HasSsse3() {
+    int regs[4];
+    __cpuid(regs, 1);
+    return (regs[2] & (1 << 9)) != 0;
+}
+#else
+#define SSSE3_FUNCTION __attribute__((target("ssse3")))
+bool HasSsse3() {
+    unsigned a, b, c, d;
+    return __get_cpuid(1, &a, &b, &c, &d) && (c & bit_SSSE3) != 0;
+}
+#endif
+
+const bool s_ssse3 = HasSsse3();
+
+// Stores pixel v f times from out; with f of 3 the fourth lane spills into
+// the next pixel's run, which the caller writes afterwards.
+inline void RepeatLane(uint32_t* out, __m128i v, int32_t f) {
+    if (f < 4) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), v);
+        return;
+    }
+    int32_t k = 0;
+    for (; k + 4 <= f; k += 4) _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), v);
+    if (k < f) _mm_storeu_si128(reinterpret_cast<__m128i*>(out + f - 4), v);
+}
+
+// Four pixels per step: one 16-byte load spreads 12 bytes into four lanes.
+// The load reaches 4 bytes beyond the four pixels, so the loop stops while
+// at least two more pixels follow and the scalar tail finishes the row.
+SSSE3_FUNCTION void ExpandRowSsse3(uint32_t* out, const uint8_t* in, int32_t pixels, int32_t f) {
+    const __m128i spread = _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+    const __m128i alpha = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    int32_t x = 0;
+    for (; x + 6 <= pixels; x += 4) {
+        const __m128i raw = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 3 * x));
+        const __m128i v = _mm_or_si128(_mm_shuffle_epi8(raw, spread), alpha);
+        if (f == 1) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), v);
+        } else if (f == 2) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi32(v, v));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4), _mm_unpackhi_epi32(v, v));
+        } else {
+            RepeatLane(out, _mm_shuffle_epi32(v, 0x00), f);
+            RepeatLane(out + f, _mm_shuffle_epi32(v, 0x55), f);
+            RepeatLane(out + 2 * f, _mm_shuffle_epi32(v, 0xAA), f);
+            RepeatLane(out + 3 * f, _mm_shuffle_epi32(v, 0xFF), f);
+        }
+        out += 4 * f;
+    }
+    ExpandTail(out, in, x, pixels, f);
+}
+
+// Copies a row around the cache: a large section is written once and read
+// once by the blit, so keeping it cached would only evict everything else.
+void StreamRow(uint8_t* dst, const uint8_t* src, size_t bytes) {
+    size_t i = 0;
+    while (i < bytes && (reinterpret_cast<uintptr_t>(dst + i) & 15) != 0) {
+        std::memcpy(dst + i, src + i, 4);
+        i += 4;
+    }
+    for (; i + 64 <= bytes; i += 64) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i + 16));
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i + 32));
+        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i + 48));
+        _mm_stream_si128(reinterpret_cast<__m128i*>(dst + i), a);
+        _mm_stream_si128(reinterpret_cast<__m128i*>(dst + i + 16), b);
+        _mm_stream_si128(reinterpret_cast<__m128i*>(dst + i + 32), c);
+        _mm_stream_si128(reinterpret_cast<__m128i*>(dst + i + 48), d);
+    }
+    for (; i + 16 <= bytes; i += 16) {
+        _mm_stream_si128(reinterpret_cast<__m128i*>(dst + i),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i)));
+    }
+    for (; i < bytes; i += 4) std::memcpy(dst + i, src + i, 4);
+}
+#endif
+
 // Each image row becomes one section row built pixel by pixel; the other
-// f - 1 rows of it are copies of that one, still hot in the cache.
+// f - 1 rows of it are copies of that one.
 void ExpandRow(uint32_t* out, const uint8_t* in, int32_t pixels, int32_t bytesPerPixel, int32_t f) {
     if (bytesPerPixel == 4) {
         for (int32_t x = 0; x < pixels; ++x) {
             uint32_t v;
             std::memcpy(&v, in + 4 * x, 4);
-            for (int32_t k = 0; k < f; ++k) *out++ = v;
+            Repeat(out, v, f);
+            out += f;
         }
         return;
     }
-    // A 4-byte load per 3-byte pixel reads one byte past it; the last pixel
-    // of the row is assembled byte by byte so the read never leaves the row.
-    const int32_t wide = pixels - 1;
-    if (f == 1) {
-        for (int32_t x = 0; x < wide; ++x) {
-            uint32_t v;
-            std::memcpy(&v, in + 3 * x, 4);
-            out[x] = v | 0xFF000000u;
-        }
-        out += wide;
-    } else {
-        for (int32_t x = 0; x < wide; ++x) {
-            uint32_t v;
-            std::memcpy(&v, in + 3 * x, 4);
-            v |= 0xFF000000u;
-            for (int32_t k = 0; k < f; ++k) out[k] = v;
-            out += f;
-        }
+#if PEBBLETUNE_X64
+    if (s_ssse3) {
+        ExpandRowSsse3(out, in, pixels, f);
+        return;
     }
-    if (pixels > 0) {
-        const uint8_t* p = in + 3 * wide;
-        const uint32_t v = 0xFF000000u | static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-                           static_cast<uint32_t>(p[2]) << 16;
-        for (int32_t k = 0; k < f; ++k) *out++ = v;
+#endif
+    ExpandTail(out, in, 0, pixels, f);
+}
+
+// Sections at least this large bypass the cache while they are filled.
+constexpr size_t kStreamingBytes = size_t{8} << 20;
+// The widest row built aside before streaming: the face at the largest factor.
+constexpr int32_t kRowScratchPixels = kSkinWidth * 12;
+uint32_t s_rowScratch[kRowScratchPixels];
+
+void FillSection(uint8_t* out, const RasterImage* image, Rect r, int32_t f, size_t rowBytes, size_t totalBytes) {
+    const int32_t bpp = image->bytesPerPixel;
+    const int32_t pixels = Width(r);
+#if PEBBLETUNE_X64
+    if (totalBytes >= kStreamingBytes && pixels * f <= kRowScratchPixels) {
+        for (int32_t y = r.bottom - 1; y >= r.top; --y) {
+            const uint8_t* in = image->pixels + static_cast<size_t>(y) * image->stride + static_cast<size_t>(r.left) * bpp;
+            ExpandRow(s_rowScratch, in, pixels, bpp, f);
+            for (int32_t k = 0; k < f; ++k) {
+                StreamRow(out, reinterpret_cast<const uint8_t*>(s_rowScratch), rowBytes);
+                out += rowBytes;
+            }
+        }
+        _mm_sfence();
+        return;
+    }
+#endif
+    (void)totalBytes;
+    for (int32_t y = r.bottom - 1; y >= r.top; --y) {
+        const uint8_t* in = image->pixels + static_cast<size_t>(y) * image->stride + static_cast<size_t>(r.left) * bpp;
+        ExpandRow(reinterpret_cast<uint32_t*>(out), in, pixels, bpp, f);
+        for (int32_t k = 1; k < f; ++k) std::memcpy(out + k * rowBytes, out, rowBytes);
+        out += static_cast<size_t>(f) * rowBytes;
     }
 }
 
@@ -349,14 +480,7 @@ uint32_t UpscaleToDib(DibTarget* target, HDC dc, const RasterImage* image, Rect 
 
     // The section is bottom-up: its first row in memory is the image's last.
     const size_t rowBytes = static_cast<size_t>(width) * 4;
-    uint8_t* out = static_cast<uint8_t*>(target->bits);
-    const int32_t bpp = image->bytesPerPixel;
-    for (int32_t y = r.bottom - 1; y >= r.top; --y) {
-        const uint8_t* in = image->pixels + static_cast<size_t>(y) * image->stride + static_cast<size_t>(r.left) * bpp;
-        ExpandRow(reinterpret_cast<uint32_t*>(out), in, Width(r), bpp, f);
-        for (int32_t k = 1; k < f; ++k) std::memcpy(out + k * rowBytes, out, rowBytes);
-        out += static_cast<size_t>(f) * rowBytes;
-    }
+    FillSection(static_cast<uint8_t*>(target->bits), image, r, f, rowBytes, rowBytes * static_cast<size_t>(height));
     target->status = RasterOk;
     return RasterOk;
 }

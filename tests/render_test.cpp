@@ -288,21 +288,38 @@ TEST(Frame, TextIsRenderedOnlyWhenItOrTheFontChanges) {
     }
 }
 
+// Distinct bytes in every pixel, so a misplaced pixel cannot go unnoticed.
+void FillPattern(RasterImage* image) {
+    for (int32_t y = 0; y < image->height; ++y) {
+        for (int32_t x = 0; x < image->width; ++x) {
+            uint8_t* p = image->pixels + y * image->stride + x * 3;
+            p[0] = static_cast<uint8_t>(x);
+            p[1] = static_cast<uint8_t>(x >> 8 | y << 2);
+            p[2] = static_cast<uint8_t>(x * 7 + y * 13);
+        }
+    }
+}
+
 TEST(Upscale, RepeatsEachPixelBottomUp) {
     struct Case {
+        int32_t width, height;
         Rect r;
         int32_t factor;
         int32_t f;
     };
-    const Case cases[] = {{{0, 0, 5, 4}, 1, 1}, {{0, 0, 5, 4}, 3, 3}, {{1, 1, 4, 3}, 2, 2}, {{0, 0, 5, 4}, 0, 1}};
-    RasterImage image = {};
-    ASSERT_EQ(0u, AllocateImage(&image, 5, 4));
-    for (int32_t y = 0; y < 4; ++y) {
-        for (int32_t x = 0; x < 5; ++x) FillRect(&image, Rect{x, y, x + 1, y + 1}, 0x010203u * (x + 1) + 0x400000u * y);
-    }
+    // Narrow rows, rows with a wide middle at every kind of factor, a sub-
+    // rectangle, and the whole face at the largest factor (a 24 MB section).
+    const Case cases[] = {
+        {5, 4, {0, 0, 5, 4}, 1, 1},      {37, 5, {0, 0, 37, 5}, 1, 1},   {37, 5, {0, 0, 37, 5}, 2, 2},
+        {37, 5, {0, 0, 37, 5}, 3, 3},    {37, 5, {0, 0, 37, 5}, 4, 4},   {37, 5, {0, 0, 37, 5}, 5, 5},
+        {37, 5, {3, 1, 36, 4}, 3, 3},    {37, 5, {0, 0, 37, 5}, 0, 1},   {474, 89, {0, 0, 474, 89}, 12, 12},
+    };
     Contexts dc;
     DibTarget& target = ResetWithDefaults()->dib;
     for (const Case& c : cases) {
+        RasterImage image = {};
+        ASSERT_EQ(0u, AllocateImage(&image, c.width, c.height));
+        FillPattern(&image);
         ASSERT_EQ(0u, UpscaleToDib(&target, dc.screen, &image, c.r, c.factor));
         const int32_t w = c.f * (c.r.right - c.r.left);
         const int32_t h = c.f * (c.r.bottom - c.r.top);
@@ -313,17 +330,18 @@ TEST(Upscale, RepeatsEachPixelBottomUp) {
             for (int32_t col = 0; col < w; ++col) {
                 const uint32_t want =
                     0xFF000000u | Pixel(image, c.r.left + col / c.f, c.r.bottom - 1 - row / c.f);
-                ASSERT_EQ(want, bits[row * w + col]) << "factor " << c.factor << " row " << row << " col " << col;
+                ASSERT_EQ(want, bits[row * w + col])
+                    << c.width << "x" << c.height << " factor " << c.factor << " row " << row << " col " << col;
             }
         }
+        // The section is kept while the size holds.
+        HBITMAP kept = target.bitmap;
+        ASSERT_EQ(0u, UpscaleToDib(&target, dc.screen, &image, c.r, c.factor));
+        EXPECT_EQ(kept, target.bitmap);
+        ReleaseImage(&image);
     }
-    // The section is kept while the size holds.
-    HBITMAP kept = target.bitmap;
-    ASSERT_EQ(0u, UpscaleToDib(&target, dc.screen, &image, cases[3].r, 1));
-    EXPECT_EQ(kept, target.bitmap);
     RasterImage empty = {};
-    EXPECT_EQ(5u, UpscaleToDib(&target, dc.screen, &empty, cases[0].r, 1));
-    ReleaseImage(&image);
+    EXPECT_EQ(5u, UpscaleToDib(&target, dc.screen, &empty, Rect{0, 0, 5, 4}, 1));
 }
 
 TEST(Fonts, FaceByTypeAndOutOfRangeTypes) {
