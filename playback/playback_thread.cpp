@@ -1,24 +1,276 @@
-// The playback thread's pass loop, reduced to the shutdown handshake until the
-// media device lands.
+// The playback thread: the only thread that commands the media device. It
+// sleeps on the wake event, takes the pending commands by a synchronous
+// snapshot, acts on them in the fixed order open, toggle, seek, stop, and
+// while a track plays publishes its position for the seek bar.
 #include "playback/playback_thread.h"
 
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+
 #include "app/worker_protocol.h"
+#include "library/open_path.h"
+#include "playback/media_device.h"
+#include "playback/mp3_scan.h"
 
 namespace {
+
 constexpr DWORD kPassWaitMs = 250;
-constexpr uint32_t kExitFlags = PB_STOP | PB_CLOSE | PB_EXIT;
+constexpr DWORD kOpenFailurePauseMs = 2000;
+constexpr size_t kReadBufferBytes = 65536;
+// A VBR stream needs enough frames for its scanned length to be worth more
+// than the device's own estimate.
+constexpr uint32_t kMinVbrFrames = 50;
+// One poll moves a clock-driven bar by at most this much, so a pass delayed
+// by an open or a handshake does not make the bar jump.
+constexpr uint32_t kMaxClockStepMs = 750;
+// Ten times the code of '0' plus that code again: two decimal digits at
+// index 5 and 6 of "TrackNN.cda" give their value.
+constexpr uint32_t kTrackDigitBias = 528;
+
+const wchar_t kOpeningText[] = L"opening media...";
+const wchar_t kCdAudioText[] = L"CD Audio";
+
+// What the thread remembers between passes; all of it is reset by an open.
+struct PlaybackWork {
+    uint32_t deviceLength;
+    float barLength;
+    bool clockMode;
+    uint32_t lastTick;
+    uint32_t shownPosition;
+    uint32_t playFrom;
+    uint32_t mediaStart;
+    Mp3ScanResult scan;
+    wchar_t trackPath[kBufferUnits];
+    PathParts parts;
+    uint8_t* readBuffer;
+};
+
+// A float product truncated toward zero into 32 bits; out-of-range values
+// saturate instead of being undefined.
+uint32_t TruncateToUnsigned(float value) {
+    if (!(value > 0.0f)) return 0;
+    if (value >= 4294967295.0f) return 0xFFFFFFFFu;
+    return static_cast<uint32_t>(value);
+}
+
+// Runs on the playback thread.
+void ResetWork(PlaybackWork* work) {
+    uint8_t* buffer = work->readBuffer;
+    std::memset(work, 0, sizeof(*work));
+    work->readBuffer = buffer;
+}
+
+// Runs on the playback thread.
+bool SameExtension(const PathParts& parts, const wchar_t* extension) {
+    return parts.dotExtension && _wcsicmp(parts.dotExtension, extension) == 0;
+}
+
+// Runs on the playback thread. A unit past the name's terminator reads as 0,
+// so a short name gives a number beyond any disc and falls back to track 1.
+uint32_t CdTrackNumber(const wchar_t* name) {
+    const size_t length = name ? std::wcslen(name) : 0;
+    const uint32_t c5 = length > 5 ? name[5] : 0;
+    const uint32_t c6 = length > 6 ? name[6] : 0;
+    return 10u * c5 + c6 - kTrackDigitBias;
+}
+
+// Runs on the playback thread.
+void ChooseBarLength(AppState* app, PlaybackWork* work) {
+    const Mp3ScanResult& scan = work->scan;
+    // A VBR stream's length as the device reports it is an estimate from
+    // the first frames; the frame walk has counted every one.
+    if (scan.valid && scan.frameCount > kMinVbrFrames && scan.minBitrate < scan.maxBitrate &&
+        scan.durationMs > 0.0) {
+        work->clockMode = true;
+        work->barLength = static_cast<float>(scan.durationMs);
+        Store(app->seekScale, 1.0f / work->barLength);
+    } else if (work->deviceLength != 0) {
+        work->barLength = static_cast<float>(work->deviceLength);
+        Store(app->seekScale, 1.0f / work->barLength);
+    }
+}
+
+// Runs on the playback thread.
+void PrepareCdTrack(AppState* app, PlaybackWork* work) {
+    Store(app->cdTrack, 1);
+    uint32_t track = CdTrackNumber(work->parts.name);
+    if (track > QueryDeviceStatus(app, MCI_STATUS_NUMBER_OF_TRACKS)) track = 1;
+    work->mediaStart = QueryTrackStatus(app, MCI_STATUS_POSITION, 1);
+    work->playFrom = QueryTrackStatus(app, MCI_STATUS_POSITION, track);
+    ReportStatus(app, STATUS_TEXT, reinterpret_cast<LPARAM>(kCdAudioText), true);
+}
+
+// Runs on the playback thread. Returns true when the track is open and
+// should start playing in this pass.
+bool OpenTrack(AppState* app, PlaybackWork* work) {
+    if (!RequestSnapshot(app, SNAP_TRACK_PATH)) return false;
+    ResetWork(work);
+    std::memcpy(work->trackPath, app->snapPath, sizeof(work->trackPath));
+    work->trackPath[kBufferUnits - 1] = 0;
+    Store(app->positionMs, 0);
+    Store(app->seekScale, 0.0f);
+    Store(app->cdTrack, 0);
+    ReportStatus(app, STATUS_TEXT, reinterpret_cast<LPARAM>(kOpeningText), true);
+    SplitPath(&work->parts, work->trackPath);
+    // The track that is still open keeps playing during the scan.
+    if (SameExtension(work->parts, L".mp3")) {
+        ScanMp3Stream(work->trackPath, &work->scan, work->readBuffer);
+    }
+
+    bool opened = false;
+    if (Load(app->device.deviceState) != DEV_CLOSED) CloseMediaDevice(app);
+    if (Load(app->device.deviceState) == DEV_CLOSED) opened = OpenMediaDevice(app, work->trackPath);
+    if (!opened) {
+        // The send is synchronous: by its return the track is off the list
+        // and, with Play Next, the next one has been asked for. The pause
+        // keeps a folder of unplayable files from spinning the device.
+        ReportStatus(app, STATUS_OPEN_FAILED, reinterpret_cast<LPARAM>(work->trackPath), true);
+        Sleep(kOpenFailurePauseMs);
+        ResetWork(work);
+        return false;
+    }
+
+    SetTimeFormatMs(app);
+    work->deviceLength = QueryDeviceStatus(app, MCI_STATUS_LENGTH);
+    ChooseBarLength(app, work);
+    if (SameExtension(work->parts, L".cda")) {
+        PrepareCdTrack(app, work);
+    } else {
+        ReportStatus(app, STATUS_TEXT, reinterpret_cast<LPARAM>(work->parts.stem), true);
+    }
+    SetDisplayWindow(app, app->videoWindow);
+    return true;
+}
+
+// Runs on the playback thread.
+void RefreshModeFromDevice(AppState* app) {
+    if (Load(app->device.deviceState) == DEV_CLOSED) return;
+    // A track that played to its end still reads as playing here until the
+    // device's own mode says otherwise.
+    switch (QueryDeviceStatus(app, MCI_STATUS_MODE)) {
+    case MCI_MODE_STOP:
+    case MCI_MODE_OPEN: Store(app->device.deviceState, DEV_STOPPED); break;
+    case MCI_MODE_PLAY: Store(app->device.deviceState, DEV_PLAYING); break;
+    case MCI_MODE_PAUSE: Store(app->device.deviceState, DEV_PAUSED); break;
+    default: break;
+    }
+}
+
+// Runs on the playback thread.
+void Toggle(AppState* app, PlaybackWork* work) {
+    RefreshModeFromDevice(app);
+    switch (Load(app->device.deviceState)) {
+    case DEV_STOPPED:
+        work->lastTick = timeGetTime();
+        PlayFrom(app, work->playFrom);
+        break;
+    case DEV_PLAYING:
+        PauseDevice(app);
+        Store(app->redraw, 1);
+        break;
+    case DEV_PAUSED:
+        work->lastTick = timeGetTime();
+        ResumeDevice(app);
+        // Some devices refuse to resume (a CD after a seek, a stream that
+        // ended); playing from the last position gets the same result.
+        if (Load(app->device.deviceState) != DEV_PLAYING) PlayFrom(app, work->playFrom);
+        break;
+    default:
+        break;
+    }
+}
+
+// Runs on the playback thread.
+void Seek(AppState* app, PlaybackWork* work) {
+    if (!RequestSnapshot(app, SNAP_SEEK)) return;
+    const float fraction = app->snapSeekFraction;
+    Store(app->redraw, 1);
+    work->shownPosition = TruncateToUnsigned(fraction * work->barLength);
+    Store(app->positionMs, work->shownPosition);
+    // In clock mode the bar and the device have different lengths; each
+    // goes to the same fraction of its own.
+    work->playFrom = TruncateToUnsigned(fraction * static_cast<float>(work->deviceLength));
+    if (work->playFrom < work->mediaStart) work->playFrom = work->mediaStart;
+    if (Load(app->device.deviceState) != DEV_CLOSED) PlayFrom(app, work->playFrom);
+}
+
+// Runs on the playback thread. Returns true when the thread must end.
+bool Stop(AppState* app, PlaybackWork* work, uint32_t flags) {
+    work->playFrom = work->mediaStart;
+    work->shownPosition = work->mediaStart;
+    const int32_t state = Load(app->device.deviceState);
+    if (state == DEV_PLAYING || state == DEV_PAUSED) StopDevice(app);
+    Store(app->positionMs, work->mediaStart);
+    Store(app->redraw, 1);
+    if (!(flags & PB_CLOSE)) return false;
+    CloseMediaDevice(app);
+    return (flags & PB_EXIT) != 0;
+}
+
+// Runs on the playback thread.
+void Poll(AppState* app, PlaybackWork* work) {
+    const uint32_t position = QueryDeviceStatus(app, MCI_STATUS_POSITION);
+    work->playFrom = position;
+    if (work->clockMode) {
+        const uint32_t now = timeGetTime();
+        const uint32_t elapsed = now - work->lastTick;
+        work->lastTick = now;
+        work->shownPosition += elapsed < kMaxClockStepMs ? elapsed : kMaxClockStepMs;
+    } else {
+        work->shownPosition = position;
+    }
+    if (work->shownPosition == Load(app->positionMs)) return;
+
+    // A CD device plays on past the last track's end into nothing, and
+    // posts no end notice of its own: the end of the disc is found here.
+    if (Load(app->cdTrack) == 1 && work->shownPosition >= work->deviceLength) {
+        const int32_t state = Load(app->device.deviceState);
+        if (state == DEV_PLAYING || state == DEV_PAUSED) StopDevice(app);
+        PostMessageW(app->mainWindow, MM_MCINOTIFY, MCI_NOTIFY_SUCCESSFUL,
+                     static_cast<LPARAM>(Load(app->device.deviceId)));
+        work->shownPosition = work->mediaStart;
+        work->playFrom = work->mediaStart;
+    }
+    Store(app->positionMs, work->shownPosition);
+    Store(app->redraw, 1);
+}
+
+// Runs on the playback thread. Returns true when the thread must end.
+bool RunPass(AppState* app, PlaybackWork* work) {
+    WaitForSingleObject(app->wakeEvent, kPassWaitMs);
+    if (RequestSnapshot(app, SNAP_FLAGS)) {
+        uint32_t flags = app->snapFlags;
+        if ((flags & PB_PLAY) && OpenTrack(app, work)) flags |= PB_TOGGLE;
+        if (flags & PB_TOGGLE) Toggle(app, work);
+        if (flags & PB_SEEK) Seek(app, work);
+        if ((flags & PB_STOP) && Stop(app, work, flags)) return true;
+    }
+    if (Load(app->device.deviceState) == DEV_PLAYING) Poll(app, work);
+    return false;
+}
+
 }  // namespace
 
 // Runs on the playback thread.
 unsigned __stdcall PlaybackThread(void* argument) {
     AppState* app = static_cast<AppState*>(argument);
+    PlaybackWork work;
+    std::memset(&work, 0, sizeof(work));
+    // Taken once for the thread's life; without it the scan simply finds
+    // nothing for files whose first frame is not right after their tags.
+    work.readBuffer = static_cast<uint8_t*>(std::malloc(kReadBufferBytes));
+
     while (Load(app->playbackState) != Closing) {
-        WaitForSingleObject(app->wakeEvent, kPassWaitMs);
-        if (!RequestSnapshot(app, SNAP_FLAGS)) continue;
-        if ((app->snapFlags & kExitFlags) == kExitFlags) {
+        if (RunPass(app, &work)) {
+            std::free(work.readBuffer);
+            work.readBuffer = nullptr;
             ReportDone(app, kPlaybackWorker);
             return 0;
         }
     }
+    if (Load(app->device.deviceState) != DEV_CLOSED) CloseMediaDevice(app);
+    std::free(work.readBuffer);
+    work.readBuffer = nullptr;
     return 0;
 }

@@ -15,15 +15,35 @@ std::mutex g_lock;
 MciScript g_script;
 std::vector<MciCall> g_calls;
 AppState* g_scriptApp = nullptr;
+bool g_passThrough = false;
+
+// The real device may wait on the window's thread (a sent message), and that
+// thread takes the lock to read the calls: the lock is never held across it.
+MCIERROR PassThrough(MciCall call, DWORD_PTR flags, DWORD_PTR params) {
+    call.answer = mciSendCommandW(call.id, call.command, flags, params);
+    std::lock_guard<std::mutex> hold(g_lock);
+    g_calls.push_back(call);
+    return call.answer;
+}
 
 MCIERROR WINAPI ScriptedMciSend(MCIDEVICEID id, UINT command, DWORD_PTR flags, DWORD_PTR params) {
-    std::lock_guard<std::mutex> hold(g_lock);
+    std::unique_lock<std::mutex> hold(g_lock);
     MciCall call = {};
     call.id = id;
     call.command = command;
     call.flags = static_cast<DWORD>(flags);
     call.stateAtSend = Load(g_scriptApp->device.deviceState);
     MCIERROR answer = g_script.other;
+    if (g_passThrough) {
+        if (command == MCI_OPEN) {
+            auto* open = reinterpret_cast<MCI_OPEN_PARMSW*>(params);
+            call.hasType = open->lpstrDeviceType != nullptr;
+            if (call.hasType) call.deviceType = open->lpstrDeviceType;
+            if (open->lpstrElementName) call.element = open->lpstrElementName;
+        }
+        hold.unlock();
+        return PassThrough(call, flags, params);
+    }
     switch (command) {
     case MCI_OPEN: {
         auto* open = reinterpret_cast<MCI_OPEN_PARMSW*>(params);
@@ -36,6 +56,9 @@ MCIERROR WINAPI ScriptedMciSend(MCIDEVICEID id, UINT command, DWORD_PTR flags, D
     }
     case MCI_CLOSE:
         answer = g_script.close;
+        break;
+    case MCI_RESUME:
+        answer = g_script.resume;
         break;
     case MCI_SET:
         call.timeFormat = reinterpret_cast<MCI_SET_PARMS*>(params)->dwTimeFormat;
@@ -69,6 +92,7 @@ MCIERROR WINAPI ScriptedMciSend(MCIDEVICEID id, UINT command, DWORD_PTR flags, D
     default:
         break;
     }
+    call.answer = answer;
     g_calls.push_back(call);
     return answer;
 }
@@ -86,9 +110,16 @@ void PutLe(std::vector<uint8_t>* out, uint32_t value, int bytes) {
 void InstallScriptedMci(AppState* app) {
     std::lock_guard<std::mutex> hold(g_lock);
     g_scriptApp = app;
+    g_passThrough = false;
     g_script = MciScript();
     g_calls.clear();
     g_mciSend = ScriptedMciSend;
+}
+
+void InstallRecordingMci(AppState* app) {
+    InstallScriptedMci(app);
+    std::lock_guard<std::mutex> hold(g_lock);
+    g_passThrough = true;
 }
 
 void EditScript(const std::function<void(MciScript&)>& edit) {

@@ -28,6 +28,7 @@ struct MciCall {
     DWORD_PTR callback;   // MCI_PLAY
     DWORD from;           // MCI_PLAY
     HWND window;          // MCI_WINDOW
+    MCIERROR answer;      // what the caller got back
 };
 
 // Answers of the scripted device. A CD is laid out as tracks of trackMs
@@ -37,6 +38,7 @@ struct MciScript {
     MCIERROR untypedOpen = 0;
     MCIDEVICEID openId = 7;
     MCIERROR close = 0;
+    MCIERROR resume = 0;
     MCIERROR other = 0;      // every other command
     uint32_t length = 0;
     uint32_t tracks = 0;
@@ -49,6 +51,8 @@ struct MciScript {
 // Routes g_mciSend to the scripted device for app, with a fresh script and
 // no recorded calls.
 void InstallScriptedMci(AppState* app);
+// Routes g_mciSend through a recorder to the real mciSendCommandW.
+void InstallRecordingMci(AppState* app);
 // Changes the script under its lock (the playback thread reads it).
 void EditScript(const std::function<void(MciScript&)>& edit);
 std::vector<MciCall> RecordedCalls();

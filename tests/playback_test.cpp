@@ -1,0 +1,357 @@
+// The playback thread in the real window: scripted devices for what this
+// machine cannot produce (audio CDs, failing closes, chosen modes), the real
+// media device with null audio for everything else.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+#include "app/worker_protocol.h"
+#include "native/support/mp3_writer.h"
+#include "playback/media_device.h"
+#include "support/library_support.h"
+#include "support/playback_support.h"
+#include "support/window_fixture.h"
+
+namespace {
+
+constexpr DWORD kWaitMs = 8000;
+
+class PlaybackTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        app = ResetWithDefaults();
+        app->afterPlayback = AFTER_STOP;
+        dir = MakeTempDir(L"pebble-play");
+        ASSERT_FALSE(dir.empty());
+    }
+    void TearDown() override {
+        if (app->mainWindow && Load(app->playbackState) != Closed) CloseAndWait(app);
+        g_mciSend = mciSendCommandW;
+        RemoveTree(dir);
+    }
+    void Start() {
+        ASSERT_NE(CreatePlayerWindow(app), nullptr);
+    }
+    void Play(const std::wstring& path) {
+        CopyText(app->currentPath, path.c_str(), kBufferUnits - 1);
+        SignalPlayback(app, PB_PLAY);
+    }
+    bool WaitForState(int32_t state, DWORD ms = kWaitMs) {
+        return PumpUntil([&] { return Load(app->device.deviceState) == state; }, ms);
+    }
+    std::wstring WriteMp3(const wchar_t* name, double seconds) {
+        return WriteTestFile(dir, name, MakeSilentMp3(seconds));
+    }
+
+    AppState* app = nullptr;
+    std::wstring dir;
+};
+
+// Commands other than status queries, in the order sent.
+std::vector<UINT> ActingCommands() {
+    std::vector<UINT> out;
+    for (const MciCall& call : RecordedCalls()) {
+        if (call.command != MCI_STATUS) out.push_back(call.command);
+    }
+    return out;
+}
+
+TEST_F(PlaybackTest, CdTrackPlaysFromItsTrackToTheEndOfTheDisc) {
+    struct Case {
+        const wchar_t* name;
+        uint32_t tracks;
+        uint32_t startTrack;
+    };
+    const Case cases[] = {
+        {L"Track07.cda", 10, 7},
+        {L"Track12.cda", 10, 1},  // beyond the disc
+        {L"Track10.cda", 10, 10},
+        {L"Track03.CDA", 4, 3},
+        {L"cd.cda", 10, 1},  // no digits where the number stands
+    };
+    constexpr uint32_t kFirstTrackMs = 2000;
+    constexpr uint32_t kTrackMs = 10000;
+    InstallScriptedMci(app);
+    Start();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "file " << testing::PrintToString(std::wstring(c.name))
+                                        << ", " << c.tracks << " tracks");
+        const uint32_t discLength = kFirstTrackMs + c.tracks * kTrackMs;
+        EditScript([&](MciScript& s) {
+            s.tracks = c.tracks;
+            s.length = discLength;
+            s.firstTrackMs = kFirstTrackMs;
+            s.trackMs = kTrackMs;
+            s.position = 0;
+            s.mode = MCI_MODE_STOP;
+        });
+        ClearCalls();
+        Play(dir + L"\\" + c.name);
+        ASSERT_TRUE(PumpUntil([] { return CountCalls(MCI_PLAY) == 1; }, kWaitMs));
+        ASSERT_TRUE(WaitForState(DEV_PLAYING));
+        uint32_t from = 0;
+        for (const MciCall& call : RecordedCalls()) {
+            if (call.command == MCI_PLAY) from = call.from;
+        }
+        EXPECT_EQ(from, kFirstTrackMs + (c.startTrack - 1) * kTrackMs);
+        EXPECT_EQ(Load(app->cdTrack), 1);
+        EXPECT_STREQ(app->statusText, L"CD Audio");
+        EXPECT_FLOAT_EQ(Load(app->seekScale), 1.0f / static_cast<float>(discLength));
+
+        // Near the end the position is shown as the device reports it...
+        const uint32_t nearEnd = discLength - 500;
+        EditScript([&](MciScript& s) { s.position = nearEnd; });
+        ASSERT_TRUE(PumpUntil([&] { return Load(app->positionMs) == nearEnd; }, kWaitMs));
+        // ...and at the end the player stops, rewinds to track 1 and ends
+        // the play exactly once.
+        EditScript([&](MciScript& s) { s.position = discLength; });
+        int ends = 0;
+        ASSERT_TRUE(PumpCountingEnds([&] { return Load(app->device.deviceState) == DEV_STOPPED; },
+                                     kWaitMs, &ends));
+        PumpCountingEnds([] { return false; }, 800, &ends);  // a few more passes
+        EXPECT_EQ(ends, 1);
+        EXPECT_EQ(CountCalls(MCI_STOP), 1u);
+        EXPECT_EQ(Load(app->positionMs), kFirstTrackMs);
+        EXPECT_EQ(Load(app->device.deviceState), DEV_STOPPED);
+    }
+}
+
+TEST_F(PlaybackTest, FailedCloseKeepsTheDeviceAndFailsTheNextOpen) {
+    InstallScriptedMci(app);
+    EditScript([](MciScript& s) {
+        s.length = 5000;
+        s.close = 263;
+    });
+    Start();
+    Play(dir + L"\\first.wma");
+    ASSERT_TRUE(WaitForState(DEV_PLAYING));
+    ClearCalls();
+    const std::wstring second = dir + L"\\second.wma";
+    Play(second);
+    ASSERT_TRUE(PumpUntil([&] { return second == app->failedPath; }, kWaitMs));
+    EXPECT_EQ(CountCalls(MCI_CLOSE), 1u);
+    EXPECT_EQ(CountCalls(MCI_OPEN), 0u);
+    EXPECT_EQ(Load(app->device.deviceState), DEV_PLAYING);
+    EXPECT_EQ(Load(app->device.deviceLastError), 263u);
+    EditScript([](MciScript& s) { s.close = 0; });
+}
+
+TEST_F(PlaybackTest, ToggleFollowsTheDevicesOwnMode) {
+    struct Case {
+        uint32_t mode;  // what the device reports at the toggle
+        MCIERROR resume;
+        std::vector<UINT> commands;
+        int32_t after;
+    };
+    const std::vector<Case> cases = {
+        {MCI_MODE_PLAY, 0, {MCI_PAUSE}, DEV_PAUSED},
+        {MCI_MODE_PAUSE, 0, {MCI_RESUME}, DEV_PLAYING},
+        {MCI_MODE_STOP, 0, {MCI_PLAY}, DEV_PLAYING},  // the track had ended
+        {MCI_MODE_PLAY, 0, {MCI_PAUSE}, DEV_PAUSED},
+        {MCI_MODE_PAUSE, 274, {MCI_RESUME, MCI_PLAY}, DEV_PLAYING},
+        {MCI_MODE_OPEN, 0, {MCI_PLAY}, DEV_PLAYING},
+        {MCI_MODE_SEEK, 0, {MCI_PAUSE}, DEV_PAUSED},  // unknown: the state stands
+    };
+    InstallScriptedMci(app);
+    EditScript([](MciScript& s) { s.length = 5000; });
+    Start();
+    Play(dir + L"\\tune.wma");
+    ASSERT_TRUE(WaitForState(DEV_PLAYING));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "mode " << c.mode << ", resume answers " << c.resume);
+        EditScript([&](MciScript& s) {
+            s.mode = c.mode;
+            s.resume = c.resume;
+        });
+        ClearCalls();
+        SignalPlayback(app, PB_TOGGLE);
+        ASSERT_TRUE(PumpUntil([&] { return ActingCommands().size() >= c.commands.size(); }, kWaitMs));
+        PumpFor(300);
+        EXPECT_EQ(ActingCommands(), c.commands);
+        EXPECT_EQ(Load(app->device.deviceState), c.after);
+    }
+}
+
+TEST_F(PlaybackTest, SeekPlaysFromTheFractionOfTheLength) {
+    struct Case {
+        float fraction;
+        uint32_t from;
+    };
+    const Case cases[] = {{0.5f, 5000}, {0.25f, 2500}, {0.0f, 0}, {1.0f, 10000}};
+    InstallScriptedMci(app);
+    EditScript([](MciScript& s) { s.length = 10000; });
+    Start();
+    Play(dir + L"\\tune.wma");
+    ASSERT_TRUE(WaitForState(DEV_PLAYING));
+    EditScript([](MciScript& s) { s.mode = MCI_MODE_PLAY; });
+    SignalPlayback(app, PB_TOGGLE);
+    ASSERT_TRUE(WaitForState(DEV_PAUSED));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "fraction " << c.fraction);
+        EditScript([&](MciScript& s) { s.position = c.from; });
+        ClearCalls();
+        app->seekFraction = c.fraction;
+        SignalPlayback(app, PB_SEEK);
+        ASSERT_TRUE(PumpUntil([] { return CountCalls(MCI_PLAY) == 1; }, kWaitMs));
+        for (const MciCall& call : RecordedCalls()) {
+            if (call.command == MCI_PLAY) {
+                EXPECT_EQ(call.from, c.from);
+            }
+        }
+        EXPECT_EQ(Load(app->positionMs), c.from);
+        EXPECT_EQ(Load(app->device.deviceState), DEV_PLAYING);
+    }
+}
+
+TEST_F(PlaybackTest, Mp3PlaysAndItsPositionAdvances) {
+    const std::wstring path = WriteMp3(L"first song.mp3", 1.0);
+    Start();
+    Play(path);
+    ASSERT_TRUE(WaitForState(DEV_PLAYING));
+    ASSERT_TRUE(PumpUntil([&] { return Load(app->positionMs) > 0; }, kWaitMs));
+    EXPECT_STREQ(app->statusText, L"first song");
+    EXPECT_EQ(Load(app->cdTrack), 0);
+    // Whole frames of 1152 samples at 44100 Hz, as many as one second needs.
+    const double frames = std::ceil(44100.0 / 1152.0);
+    const double lengthMs = frames * 1152.0 * 1000.0 / 44100.0;
+    ASSERT_GT(Load(app->seekScale), 0.0f);
+    EXPECT_NEAR(1.0 / Load(app->seekScale), lengthMs, 60.0);
+}
+
+TEST_F(PlaybackTest, PlayAndStopInOnePassEndStoppedAtTheStart) {
+    const std::wstring path = WriteMp3(L"song.mp3", 1.0);
+    InstallRecordingMci(app);
+    Start();
+    CopyText(app->currentPath, path.c_str(), kBufferUnits - 1);
+    SignalPlayback(app, PB_PLAY | PB_STOP);
+    ASSERT_TRUE(PumpUntil([] { return CountCalls(MCI_STOP) == 1; }, kWaitMs));
+    PumpFor(600);
+    EXPECT_EQ(CountCalls(MCI_PLAY), 1u);  // opened, started and stopped
+    EXPECT_EQ(Load(app->device.deviceState), DEV_STOPPED);
+    EXPECT_EQ(Load(app->positionMs), 0u);
+}
+
+TEST_F(PlaybackTest, StopStopsAndRewinds) {
+    const std::wstring path = WriteMp3(L"song.mp3", 1.0);
+    Start();
+    Play(path);
+    ASSERT_TRUE(WaitForState(DEV_PLAYING));
+    SignalPlayback(app, PB_STOP);
+    ASSERT_TRUE(WaitForState(DEV_STOPPED));
+    int ends = 0;
+    PumpCountingEnds([] { return false; }, 1500, &ends);  // past the track's natural end
+    EXPECT_EQ(ends, 0);
+    EXPECT_EQ(Load(app->device.deviceState), DEV_STOPPED);
+    EXPECT_EQ(Load(app->positionMs), 0u);
+}
+
+TEST_F(PlaybackTest, RepeatPlaysTheSameTrackAgain) {
+    const std::wstring path = WriteMp3(L"again.mp3", 1.0);
+    app->afterPlayback = AFTER_REPEAT;
+    InstallRecordingMci(app);
+    Start();
+    Play(path);
+    int ends = 0;
+    ASSERT_TRUE(PumpCountingEnds([&] { return ends >= 1; }, kWaitMs, &ends));
+    const uint32_t atEnd = Load(app->positionMs);
+    ASSERT_TRUE(PumpUntil([] { return CountCalls(MCI_PLAY) >= 2; }, kWaitMs));
+    // The replay starts over: the position drops back and advances again.
+    ASSERT_TRUE(PumpUntil([&] { return Load(app->positionMs) < atEnd / 2; }, kWaitMs));
+    const uint32_t restarted = Load(app->positionMs);
+    ASSERT_TRUE(PumpUntil([&] { return Load(app->positionMs) > restarted; }, kWaitMs));
+    EXPECT_EQ(CountCalls(MCI_OPEN), 1u);
+    for (const MciCall& call : RecordedCalls()) {
+        if (call.command == MCI_PLAY) {
+            EXPECT_EQ(call.from, 0u);
+            EXPECT_EQ(call.answer, 0u);
+        }
+    }
+    EXPECT_EQ(Load(app->device.deviceState), DEV_PLAYING);
+    EXPECT_STREQ(app->statusText, L"again");
+}
+
+TEST_F(PlaybackTest, ExitActionClosesTheWindow) {
+    const std::wstring path = WriteMp3(L"last.mp3", 1.0);
+    app->afterPlayback = AFTER_EXIT;
+    Start();
+    HWND window = app->mainWindow;
+    Play(path);
+    ASSERT_TRUE(WaitForState(DEV_PLAYING));
+    ASSERT_TRUE(PumpUntil([&] { return Load(app->playbackState) == Closed; }, 3 * kWaitMs));
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(Load(app->device.deviceState), DEV_CLOSED);
+}
+
+TEST_F(PlaybackTest, CorruptMp3IsReportedAndDropped) {
+    const std::wstring good = WriteMp3(L"good.mp3", 1.0);
+    const std::wstring bad = WriteTestFile(dir, L"bad.mp3", Mp3Writer().Garbage(20000, 7).Bytes());
+    ASSERT_FALSE(bad.empty());
+    Start();
+    ASSERT_TRUE(OpenAndWait(app, bad));
+    ASSERT_TRUE(PumpUntil([&] { return bad == app->failedPath; }, kWaitMs));
+    PumpFor(200);
+    EXPECT_EQ(Load(app->device.deviceState), DEV_CLOSED);
+    const std::vector<std::wstring> left = TrackPaths(app);
+    EXPECT_EQ(left, std::vector<std::wstring>{good});
+}
+
+// The untyped fallback itself is covered with the scripted device: Wine's
+// MPEG device opens every wave file this test can write.
+TEST_F(PlaybackTest, WavPlays) {
+    Store(app->fileTypes, TYPE_MP3 | TYPE_WMA | TYPE_WAV);
+    const std::wstring path = WriteTestFile(dir, L"tone.wav", MakeSilentWav(1.0, 8000));
+    ASSERT_FALSE(path.empty());
+    InstallRecordingMci(app);
+    Start();
+    Play(path);
+    ASSERT_TRUE(WaitForState(DEV_PLAYING));
+    ASSERT_TRUE(PumpUntil([&] { return Load(app->positionMs) > 0; }, kWaitMs));
+    const std::vector<MciCall> calls = RecordedCalls();
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ(calls[0].command, static_cast<UINT>(MCI_OPEN));
+    EXPECT_EQ(calls[0].element, path);
+    EXPECT_STREQ(app->statusText, L"tone");
+}
+
+TEST_F(PlaybackTest, ClosingWhilePlayingEndsTheThread) {
+    const std::wstring path = WriteMp3(L"song.mp3", 1.0);
+    InstallRecordingMci(app);
+    Start();
+    Play(path);
+    ASSERT_TRUE(WaitForState(DEV_PLAYING));
+    ASSERT_TRUE(CloseAndWait(app, kWaitMs));
+    EXPECT_EQ(Load(app->device.deviceState), DEV_CLOSED);
+    EXPECT_EQ(CountCalls(MCI_STOP), 1u);
+    EXPECT_EQ(CountCalls(MCI_CLOSE), 1u);
+    EXPECT_EQ(RecordedCalls().back().command, static_cast<UINT>(MCI_CLOSE));
+}
+
+TEST_F(PlaybackTest, PlayNextGoesThroughTheFolderAndWraps) {
+    const wchar_t* names[] = {L"one.mp3", L"two.mp3", L"three.mp3"};
+    for (const wchar_t* name : names) ASSERT_FALSE(WriteMp3(name, 1.0).empty());
+    app->afterPlayback = AFTER_NEXT;
+    InstallRecordingMci(app);
+    Start();
+    ASSERT_TRUE(OpenAndWait(app, dir + L"\\"));
+    // The listing order is the file system's; the start is drawn at random.
+    const std::vector<std::wstring> order = TrackPaths(app);
+    ASSERT_EQ(order.size(), 3u);
+    ASSERT_TRUE(PumpUntil([] { return CountCalls(MCI_OPEN) >= 4; }, 4 * kWaitMs));
+    std::vector<std::wstring> opened;
+    for (const MciCall& call : RecordedCalls()) {
+        if (call.command == MCI_OPEN && call.answer == 0) opened.push_back(call.element);
+    }
+    ASSERT_GE(opened.size(), 4u);
+    const size_t start =
+        static_cast<size_t>(std::find(order.begin(), order.end(), opened[0]) - order.begin());
+    ASSERT_LT(start, order.size());
+    for (size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(opened[i], order[(start + i) % order.size()]) << "play " << i;
+    }
+}
+
+}  // namespace
