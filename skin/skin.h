@@ -1,5 +1,3 @@
-// NOTE TO THE DEVELOPER TAKING THIS MODULE (delete this note): read /tmp/rules.txt
-// and /tmp/buildfacts.txt before writing anything: project rules and build facts.
 // The player's face: layout in skin pixels, the colour scheme derived from
 // one base colour, and the fourteen static images every frame is built from.
 // The Build/Layout/Derive functions here are platform-free; the AppState
