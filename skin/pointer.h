@@ -11,6 +11,10 @@ LRESULT OnNcLButtonDown(AppState* app, HWND window, WPARAM wParam, LPARAM lParam
 LRESULT OnNcRButtonUp(AppState* app, HWND window, LPARAM lParam);
 LRESULT OnMouseWheel(AppState* app, WPARAM wParam);
 
+// Maps a screen point to the region under it; sets redraw when the region
+// changes or the pointer moves to a new column of the display.
 void TrackHover(AppState* app, int32_t x, int32_t y);
-// 1 when a control took the press, 0 when it should drag the window.
+// Acts on a press at the screen point in lParam. 1 when a control (or the
+// display, while playing or paused) took the press, 0 when it should drag
+// the window.
 int HandleSkinClick(AppState* app, LPARAM lParam);
