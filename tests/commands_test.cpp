@@ -421,17 +421,4 @@ TEST_F(CommandsTest, HeldVolumeKeyRepeats) {
     EXPECT_EQ(3 * 240, app->volumeDelta);
 }
 
-TEST_F(CommandsTest, UnknownIdsDoNothing) {
-    const int32_t ids[] = {9000, 9041, 0, 1, 65535};
-    for (int32_t id : ids) {
-        const uint32_t types = Load(app->fileTypes);
-        PostMessageW(window, WM_COMMAND, static_cast<WPARAM>(id), 0);
-        PumpFor(10);
-        EXPECT_EQ(types, Load(app->fileTypes)) << id;
-        EXPECT_EQ(AFTER_NEXT, app->afterPlayback) << id;
-        EXPECT_EQ(0, app->shuffle) << id;
-        EXPECT_TRUE(IsWindow(window)) << id;
-    }
-}
-
 }  // namespace
