@@ -1,15 +1,147 @@
-// Stand-in until path opening lands: nothing is opened.
 #include "library/open_path.h"
 
+#include <process.h>
+
 #include <cstring>
+#include <cwchar>
+
+#include "app/deferred.h"
+#include "library/play_order.h"
+#include "library/search.h"
+
+namespace {
+
+bool IsSeparator(wchar_t c) {
+    return c == L'\\' || c == L'/';
+}
+
+// Zero-fills the buffer and copies at most its size minus one units, so the
+// result is always terminated and the tail holds no stale text.
+void CopyZeroFilled(wchar_t* dst, size_t units, const wchar_t* src) {
+    std::memset(dst, 0, units * sizeof(wchar_t));
+    CopyText(dst, src, units - 1);
+}
+
+}  // namespace
 
 void SplitPath(PathParts* parts, const wchar_t* path) {
-    std::memset(parts, 0, sizeof(*parts));
-    CopyText(parts->full, path, kPathUnits - 1);
+    size_t n = wcslen(path);
+    if (n >= kPathUnits) {
+        std::memcpy(parts->full, path, kPathUnits * sizeof(wchar_t));
+        parts->full[kPathUnits - 1] = 0;
+        n = kPathUnits - 1;
+    } else {
+        std::memset(parts->full, 0, sizeof(parts->full));
+        std::memcpy(parts->full, path, (n + 1) * sizeof(wchar_t));
+    }
+    std::memcpy(parts->directory, parts->full, sizeof(parts->directory));
+
+    // Either separator counts, whichever comes last, so mixed paths split too.
+    const wchar_t* backslash = wcsrchr(parts->directory, L'\\');
+    const wchar_t* slash = wcsrchr(parts->directory, L'/');
+    const wchar_t* separator = backslash;
+    if (slash && (!separator || slash > separator)) separator = slash;
+
+    size_t k = n;
     parts->name = parts->full;
-    parts->dotExtension = parts->full + wcslen(parts->full);
+    if (separator) {
+        const size_t at = static_cast<size_t>(separator - parts->directory);
+        k = n - at - 1;
+        parts->name = parts->full + at + 1;
+    }
+    parts->directory[n - k] = 0;
+
+    std::memset(parts->stem, 0, sizeof(parts->stem));
+    CopyText(parts->stem, parts->name, kPathUnits - 1);
+
+    // Only the file name is searched, so a dot in a directory name is no extension.
+    wchar_t* dot = wcsrchr(parts->stem, L'.');
+    if (dot) {
+        const size_t at = static_cast<size_t>(dot - parts->stem);
+        parts->dotExtension = parts->name + at;
+        *dot = 0;
+    } else {
+        parts->dotExtension = parts->full + n;
+    }
 }
-void NormalizePathBuffer(wchar_t*) {}
-void OpenPathBuffer(AppState*) {}
-void StartSearch(AppState*) {}
-bool LaunchSearchThread(AppState*) { return false; }
+
+void CollapseSeparators(wchar_t* pathBuffer) {
+    const size_t oldLength = wcslen(pathBuffer);
+    for (size_t i = 0; i < oldLength; ++i) {
+        if (pathBuffer[i] == L'/') pathBuffer[i] = L'\\';
+    }
+    size_t out = 0;
+    size_t in = 0;
+    // A leading run keeps two backslashes so a network path stays one.
+    if (pathBuffer[0] == L'\\') {
+        while (pathBuffer[in] == L'\\') ++in;
+        out = in >= 2 ? 2 : 1;
+    }
+    for (; in < oldLength; ++in) {
+        const wchar_t c = pathBuffer[in];
+        if (c == L'\\' && out > 0 && pathBuffer[out - 1] == L'\\') continue;
+        pathBuffer[out++] = c;
+    }
+    for (size_t i = out; i < oldLength; ++i) pathBuffer[i] = 0;
+}
+
+void NormalizePathBuffer(wchar_t* pathBuffer) {
+    CollapseSeparators(pathBuffer);
+    const DWORD attributes = GetFileAttributesW(pathBuffer);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        size_t n = wcslen(pathBuffer);
+        if (n > 0 && IsSeparator(pathBuffer[n - 1])) --n;
+        // A directory path always ends in exactly one backslash (C:\ stays C:\),
+        // which is how a directory is told from a file later on.
+        if (n + 1 < kBufferUnits) {
+            pathBuffer[n] = L'\\';
+            pathBuffer[n + 1] = 0;
+        }
+        return;
+    }
+    const DWORD again = GetFileAttributesW(pathBuffer);
+    if (again == INVALID_FILE_ATTRIBUTES || (again & FILE_ATTRIBUTE_DIRECTORY)) {
+        std::memset(pathBuffer, 0, kBufferUnits * sizeof(wchar_t));
+    }
+}
+
+void OpenPathBuffer(AppState* app) {
+    if (!MayRunNow(app, kSlotMain, DEFER_OPEN_PATH)) return;
+    NormalizePathBuffer(app->pathBuffer);
+    if (!app->pathBuffer[0]) return;
+    StartSearch(app);
+    // The search now runs, so the selection parks itself and plays once the
+    // new list and order exist.
+    SelectCurrentTrack(app);
+}
+
+void StartSearch(AppState* app) {
+    if (!MayRunNow(app, kSlotMain, DEFER_START_SEARCH)) return;
+    CopyZeroFilled(app->currentPath, kBufferUnits, app->pathBuffer);
+    PathParts parts;
+    SplitPath(&parts, app->currentPath);
+    // For a directory currentPath and searchDir come out equal; the rebuilt
+    // play order relies on that to start at a drawn track.
+    CopyZeroFilled(app->searchDir, kBufferUnits, parts.directory);
+    LaunchSearchThread(app);
+}
+
+bool LaunchSearchThread(AppState* app) {
+    Store(app->searchState, Running);
+    if (app->searchThreadHandle) {
+        CloseHandle(app->searchThreadHandle);
+        app->searchThreadHandle = nullptr;
+    }
+    // The token hashes the handle block, so it is taken after the old handle
+    // has gone and differs from the one a stale thread would report.
+    app->searchToken = ComputeThreadToken(app);
+    unsigned threadId = 0;
+    const uintptr_t handle = _beginthreadex(nullptr, 0, SearchThread, app, 0, &threadId);
+    if (!handle) {
+        Store(app->searchState, Idle);
+        return false;
+    }
+    app->searchThreadId = threadId;
+    app->searchThreadHandle = reinterpret_cast<HANDLE>(handle);
+    return true;
+}

@@ -13,6 +13,10 @@ struct PathParts {
 };
 
 void SplitPath(PathParts* parts, const wchar_t* path);
+// The textual half of the clean-up: every '/' becomes '\', a leading run of
+// backslashes is cut to two (one stays one), every other run to one; the
+// freed units are zeroed.
+void CollapseSeparators(wchar_t* pathBuffer);
 // Cleans pathBuffer in place (separators, trailing backslash for
 // directories, cleared when nothing exists there).
 void NormalizePathBuffer(wchar_t* pathBuffer);

@@ -1,13 +1,151 @@
-// Stand-in until the play order lands.
 #include "library/play_order.h"
 
-void SeedRandom(AppState* app, uint32_t seed) { app->randomState = seed; }
+#include <cstring>
+#include <cwchar>
+
+#include "app/deferred.h"
+#include "app/worker_protocol.h"
+#include "skin/render.h"
+
+namespace {
+
+constexpr int32_t kNavigationGuardTicks = 10;
+constexpr int32_t kOpenFailedTicks = 60;
+constexpr int32_t kNoAudioTicks = 100;
+
+wchar_t FoldLetter(wchar_t c) {
+    return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c + (L'a' - L'A')) : c;
+}
+
+// Paths as the file system spells them may differ from the opened path in
+// the case of A to Z only; other letters are compared exactly.
+bool SamePathIgnoringCase(const wchar_t* a, const wchar_t* b) {
+    for (;; ++a, ++b) {
+        if (FoldLetter(*a) != FoldLetter(*b)) return false;
+        if (*a == 0) return true;
+    }
+}
+
+int32_t FindTrack(const TrackEntry* list, int32_t count, const wchar_t* path) {
+    for (int32_t i = 0; i < count; ++i) {
+        if (SamePathIgnoringCase(list[i].path, path)) return i;
+    }
+    return -1;
+}
+
+void Shuffle(AppState* app, int32_t* order, int32_t count) {
+    // Every position swaps with any position, its own included. This is not
+    // Fisher-Yates, and with more than 32768 tracks j stays below 32768; the
+    // sequence is kept exactly so that one seed always gives one order.
+    for (int32_t i = 0; i < count; ++i) {
+        const int32_t j = static_cast<int32_t>(DrawRandom(app) % static_cast<uint32_t>(count));
+        const int32_t held = order[i];
+        order[i] = order[j];
+        order[j] = held;
+    }
+    // The current track goes back to its own position, so the position keeps
+    // naming it while everything around it is shuffled.
+    const int32_t current = app->playPosition;
+    for (int32_t k = 0; k < count; ++k) {
+        if (order[k] != current) continue;
+        order[k] = order[current];
+        order[current] = current;
+        break;
+    }
+}
+
+// Removes the first entry equal to path, unit for unit; true when one went.
+bool RemoveTrackEntry(AppState* app, const wchar_t* path) {
+    TrackEntry* list = Load(app->trackList);
+    const int32_t count = Load(app->trackCount);
+    for (int32_t i = 0; i < count; ++i) {
+        if (std::wcscmp(list[i].path, path) != 0) continue;
+        std::memmove(list + i, list + i + 1,
+                     static_cast<size_t>(count - i - 1) * sizeof(TrackEntry));
+        Store(app->trackCount, count - 1);
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+void SeedRandom(AppState* app, uint32_t seed) {
+    app->randomState = seed;
+}
+
 uint32_t DrawRandom(AppState* app) {
     app->randomState = app->randomState * 214013u + 2531011u;
     return (app->randomState >> 16) & 0x7FFF;
 }
-void BuildPlayOrder(AppState*) {}
-void SelectCurrentTrack(AppState*) {}
-void GoToPosition(AppState*, int32_t) {}
-void RemoveFailedTrack(AppState*) {}
-void Navigate(AppState*, int32_t, int32_t) {}
+
+void BuildPlayOrder(AppState* app) {
+    if (!MayRunNow(app, kSlotOrder, DEFER_BUILD_ORDER)) return;
+    const int32_t count = Load(app->trackCount);
+    const TrackEntry* list = Load(app->trackList);
+    int32_t* order = Load(app->playOrder);
+
+    if (count > 0) {
+        if (std::wcscmp(app->currentPath, app->searchDir) == 0) {
+            // A directory was opened: it starts at a drawn track.
+            Store(app->currentTrack, static_cast<int32_t>(DrawRandom(app) % static_cast<uint32_t>(count)));
+        } else {
+            const int32_t found = FindTrack(list, count, app->currentPath);
+            if (found >= 0) Store(app->currentTrack, found);
+        }
+    }
+    app->playPosition = Load(app->currentTrack);
+    for (int32_t i = 0; i < count; ++i) order[i] = i;
+    if (app->shuffle == 1 && count > 0) Shuffle(app, order, count);
+}
+
+void SelectCurrentTrack(AppState* app) {
+    if (!MayRunNow(app, kSlotSelect, DEFER_SELECT_TRACK)) return;
+    const int32_t count = Load(app->trackCount);
+    int32_t current = Load(app->currentTrack);
+    if (count > 0 && current >= 0) {
+        current %= count;
+        Store(app->currentTrack, current);
+        CopyText(app->currentPath, Load(app->trackList)[current].path, kPathUnits - 1);
+    }
+    // With no track chosen, whatever currentPath holds plays: an opened file
+    // of a disabled type, or the opened path when the search found nothing.
+    if (!app->currentPath[0]) return;
+    SignalPlayback(app, PB_PLAY);
+    app->ticksSinceSelect = 0;
+}
+
+void GoToPosition(AppState* app, int32_t position) {
+    const int32_t count = Load(app->trackCount);
+    // Every caller checks for tracks first; an empty list has no position.
+    if (count < 1) return;
+    int32_t q = position % count;
+    if (q < 0) q += count;
+    app->playPosition = q;
+    Store(app->currentTrack, Load(app->playOrder)[q]);
+    SelectCurrentTrack(app);
+}
+
+void Navigate(AppState* app, int32_t code, int32_t delta) {
+    // A second press within half a second of a selection is ignored outright,
+    // before it could be parked.
+    if (app->ticksSinceSelect < kNavigationGuardTicks) return;
+    if (!MayRunNow(app, kSlotMain, code)) return;
+    if (Load(app->trackCount) < 1) return;
+    GoToPosition(app, app->playPosition + delta);
+}
+
+void RemoveFailedTrack(AppState* app) {
+    if (!MayRunNow(app, kSlotOrder, DEFER_REMOVE_FAILED)) return;
+    const bool removed = RemoveTrackEntry(app, app->failedPath);
+    // currentPath still names the failed track, which is gone, so the rebuild
+    // keeps currentTrack: it now names the failed track's successor.
+    BuildPlayOrder(app);
+    if (Load(app->trackCount) == 0) {
+        SetStatus(app, nullptr, StatusNoAudio, kNoAudioTicks);
+        std::memset(app->currentPath, 0, sizeof(app->currentPath));
+        return;
+    }
+    SetStatus(app, nullptr, StatusOpenFailed, kOpenFailedTicks);
+    if (app->afterPlayback == AFTER_NEXT && removed) GoToPosition(app, app->playPosition);
+}
