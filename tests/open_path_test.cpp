@@ -1,0 +1,220 @@
+// Opening a path: splitting, clean-up, and the hand-off that arrives while a
+// search runs. Trees are real temp directories; the window is the player's.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "app/deferred.h"
+#include "library/open_path.h"
+#include "support/library_support.h"
+#include "support/window_fixture.h"
+
+namespace {
+
+struct SplitCase {
+    std::wstring input;
+    std::wstring full;
+    std::wstring directory;
+    std::wstring stem;
+    std::wstring name;
+    std::wstring extension;
+};
+
+TEST(SplitPath, CutsDirectoryStemAndExtensionOfTheFileNameOnly) {
+    // 300 units: the cut at 259 keeps ".mp3" and drops the tail behind it.
+    const std::wstring longStem(250, L'x');
+    const std::wstring longInput = L"C:\\d\\" + longStem + L".mp3" + std::wstring(41, L'y');
+    const SplitCase cases[] = {
+        {L"C:\\a.b\\song", L"C:\\a.b\\song", L"C:\\a.b\\", L"song", L"song", L""},
+        {L"song.mp3", L"song.mp3", L"", L"song", L"song.mp3", L".mp3"},
+        {L"C:\\x\\.mp3", L"C:\\x\\.mp3", L"C:\\x\\", L"", L".mp3", L".mp3"},
+        {L"C:/music/rock.mp3", L"C:/music/rock.mp3", L"C:/music/", L"rock", L"rock.mp3", L".mp3"},
+        {L"C:\\a/b\\c.d.e", L"C:\\a/b\\c.d.e", L"C:\\a/b\\", L"c.d", L"c.d.e", L".e"},
+        {L"D:\\dir\\", L"D:\\dir\\", L"D:\\dir\\", L"", L"", L""},
+        {longInput, longInput.substr(0, 259), L"C:\\d\\", longStem, longStem + L".mp3", L".mp3"},
+    };
+    for (const SplitCase& c : cases) {
+        SCOPED_TRACE(testing::Message() << "input of " << c.input.size() << " units: "
+                                        << std::string(c.input.begin(), c.input.begin() +
+                                                       std::min<size_t>(c.input.size(), 40)));
+        PathParts parts;
+        std::memset(&parts, 0x55, sizeof(parts));
+        SplitPath(&parts, c.input.c_str());
+        EXPECT_EQ(std::wstring(parts.full), c.full);
+        EXPECT_EQ(std::wstring(parts.directory), c.directory);
+        EXPECT_EQ(std::wstring(parts.stem), c.stem);
+        EXPECT_EQ(std::wstring(parts.name), c.name);
+        EXPECT_EQ(std::wstring(parts.dotExtension), c.extension);
+        // Both pointers point into the record's own copy.
+        EXPECT_GE(parts.name, parts.full);
+        EXPECT_LE(parts.dotExtension, parts.full + c.full.size());
+        EXPECT_EQ(parts.dotExtension, parts.full + c.full.size() - c.extension.size());
+    }
+}
+
+struct CollapseCase {
+    std::wstring input;
+    std::wstring expected;
+};
+
+TEST(CollapseSeparators, KeepsTwoLeadingBackslashesAndOneElsewhere) {
+    const CollapseCase cases[] = {
+        {L"c:/music//rock/", L"c:\\music\\rock\\"},
+        {L"\\\\server\\\\share", L"\\\\server\\share"},
+        {L"\\\\\\server\\share", L"\\\\server\\share"},
+        {L"\\\\\\\\\\x", L"\\\\x"},
+        {L"//server/share/", L"\\\\server\\share\\"},
+        {L"\\a\\\\b", L"\\a\\b"},
+        {L"a//b///c", L"a\\b\\c"},
+        {L"plain", L"plain"},
+        {L"", L""},
+    };
+    for (const CollapseCase& c : cases) {
+        SCOPED_TRACE(std::string(c.input.begin(), c.input.end()));
+        wchar_t buffer[kBufferUnits];
+        std::fill(buffer, buffer + kBufferUnits, L'#');
+        std::copy(c.input.begin(), c.input.end(), buffer);
+        buffer[c.input.size()] = 0;
+        CollapseSeparators(buffer);
+        EXPECT_EQ(std::wstring(buffer), c.expected);
+        // The units freed by the collapse are zero; beyond the old end nothing moves.
+        for (size_t i = c.expected.size(); i < c.input.size(); ++i) EXPECT_EQ(buffer[i], 0) << i;
+        EXPECT_EQ(buffer[c.input.size() + 1], L'#');
+    }
+}
+
+class NormalizeTest : public testing::Test {
+protected:
+    void SetUp() override {
+        root_ = MakeTempDir(L"pt-open");
+        ASSERT_FALSE(root_.empty());
+        ASSERT_TRUE(CreateDirectoryW((root_ + L"\\music").c_str(), nullptr));
+        ASSERT_TRUE(CreateDirectoryW((root_ + L"\\music\\rock").c_str(), nullptr));
+        ASSERT_TRUE(TouchFile(root_ + L"\\music\\song.mp3"));
+    }
+    void TearDown() override { DeleteTree(root_); }
+    std::wstring root_;
+};
+
+TEST_F(NormalizeTest, DirectoriesEndInOneBackslashFilesInNoneMissingPathsAreCleared) {
+    std::wstring forward = root_;
+    std::replace(forward.begin(), forward.end(), L'\\', L'/');
+    const CollapseCase cases[] = {
+        {forward + L"/music//rock/", root_ + L"\\music\\rock\\"},
+        {root_ + L"\\music\\rock", root_ + L"\\music\\rock\\"},
+        {root_ + L"\\music\\rock/", root_ + L"\\music\\rock\\"},
+        {root_ + L"\\\\music\\song.mp3", root_ + L"\\music\\song.mp3"},
+        {forward + L"/music/song.mp3", root_ + L"\\music\\song.mp3"},
+        {L"C:/", L"C:\\"},
+        {L"C:", L"C:\\"},
+        {root_ + L"\\music\\missing.mp3", L""},
+        {root_ + L"\\nothing\\", L""},
+    };
+    for (const CollapseCase& c : cases) {
+        SCOPED_TRACE(std::string(c.input.begin(), c.input.end()));
+        wchar_t buffer[kBufferUnits];
+        std::fill(buffer, buffer + kBufferUnits, L'#');
+        std::copy(c.input.begin(), c.input.end(), buffer);
+        buffer[c.input.size()] = 0;
+        NormalizePathBuffer(buffer);
+        EXPECT_EQ(std::wstring(buffer), c.expected);
+        if (c.expected.empty()) {
+            // A path that names nothing clears the whole buffer.
+            EXPECT_EQ(std::count(buffer, buffer + kBufferUnits, L'\0'), kBufferUnits);
+        }
+    }
+}
+
+class OpenPathWindowTest : public testing::Test {
+protected:
+    void SetUp() override {
+        app_ = ResetWithDefaults();
+        ASSERT_NE(CreatePlayerWindow(app_), nullptr);
+        ASSERT_TRUE(ParkPlaybackThread(app_));
+        root_ = MakeTempDir(L"pt-open");
+        ASSERT_FALSE(root_.empty());
+    }
+    void TearDown() override {
+        EXPECT_TRUE(CloseAndWait(app_));
+        DeleteTree(root_);
+    }
+    AppState* app_ = nullptr;
+    std::wstring root_;
+};
+
+TEST_F(OpenPathWindowTest, FileOrDirectorySetsCurrentPathAndSearchDirAndParksTheSelection) {
+    ASSERT_TRUE(TouchFiles(root_, {L"a.mp3", L"b.mp3"}));
+    struct Case {
+        std::wstring input;
+        std::wstring currentPath;
+        std::wstring searchDir;
+    };
+    const Case cases[] = {
+        {root_ + L"//b.mp3", root_ + L"\\b.mp3", root_ + L"\\"},
+        {root_, root_ + L"\\", root_ + L"\\"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.input.begin(), c.input.end()));
+        std::memset(app_->pathBuffer, 0, sizeof(app_->pathBuffer));
+        CopyText(app_->pathBuffer, c.input.c_str(), kBufferUnits - 1);
+        OpenPathBuffer(app_);
+        // The search is running and has not been let through the handshake.
+        EXPECT_EQ(Load(app_->searchState), Running);
+        EXPECT_EQ(std::wstring(app_->currentPath), c.currentPath);
+        EXPECT_EQ(std::wstring(app_->searchDir), c.searchDir);
+        EXPECT_EQ(app_->deferredSlots[kSlotSelect], DEFER_SELECT_TRACK);
+        ASSERT_TRUE(WaitForSearch(app_));
+        EXPECT_EQ(Load(app_->trackCount), 2);
+        EXPECT_EQ(app_->deferredSlots[kSlotSelect], 0);
+    }
+}
+
+TEST_F(OpenPathWindowTest, MissingPathChangesNothing) {
+    CopyText(app_->currentPath, L"C:\\before.mp3", kBufferUnits - 1);
+    CopyText(app_->pathBuffer, (root_ + L"\\gone.mp3").c_str(), kBufferUnits - 1);
+    OpenPathBuffer(app_);
+    EXPECT_EQ(Load(app_->searchState), Idle);
+    EXPECT_EQ(app_->pathBuffer[0], 0);
+    EXPECT_EQ(std::wstring(app_->currentPath), L"C:\\before.mp3");
+    EXPECT_EQ(app_->searchThreadHandle, nullptr);
+    for (int slot = 0; slot < 4; ++slot) EXPECT_EQ(app_->deferredSlots[slot], 0) << slot;
+}
+
+TEST_F(OpenPathWindowTest, HandOffDuringASearchParksAndOpensTheNewestPathAfterwards) {
+    const std::wstring first = root_ + L"\\first";
+    const std::wstring second = root_ + L"\\second";
+    ASSERT_TRUE(CreateDirectoryW(first.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(second.c_str(), nullptr));
+    ASSERT_TRUE(TouchFiles(first, {L"one.mp3"}));
+    ASSERT_TRUE(TouchFiles(second, {L"x.mp3", L"y.mp3", L"z.mp3"}));
+
+    CopyText(app_->pathBuffer, first.c_str(), kBufferUnits - 1);
+    OpenPathBuffer(app_);
+    ASSERT_EQ(Load(app_->searchState), Running);
+
+    // Two hand-offs while the search runs: both park code 4, the later path wins.
+    const std::wstring handOffs[] = {second + L"\\x.mp3", second + L"/z.mp3"};
+    for (const std::wstring& path : handOffs) {
+        wchar_t payload[kBufferUnits] = {};
+        CopyText(payload, path.c_str(), kBufferUnits - 1);
+        COPYDATASTRUCT data = {0, sizeof(payload), payload};
+        EXPECT_EQ(SendMessageW(app_->mainWindow, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data)), 1);
+        EXPECT_EQ(app_->deferredSlots[kSlotMain], DEFER_OPEN_PATH);
+        EXPECT_EQ(std::wstring(app_->pathBuffer), path);
+        EXPECT_EQ(std::wstring(app_->searchDir), first + L"\\");
+    }
+
+    const std::wstring newest = second + L"\\z.mp3";
+    ASSERT_TRUE(PumpUntil([&] {
+        return Load(app_->searchState) == Idle && std::wstring(app_->currentPath) == newest;
+    }, 20000));
+    EXPECT_EQ(std::wstring(app_->searchDir), second + L"\\");
+    const std::vector<std::wstring> listed = ListTree(second, 0);
+    ASSERT_EQ(TrackPaths(app_), listed);
+    const auto at = std::find(listed.begin(), listed.end(), newest);
+    EXPECT_EQ(Load(app_->currentTrack), static_cast<int32_t>(at - listed.begin()));
+}
+
+}  // namespace
