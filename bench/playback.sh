@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Playback engine: track-switch latency of the player beside a bare MCI open,
+# time format and play of the same 5-minute MP3 (median of 5 each, the bare
+# commands in a process of their own),
+# and the CPU the player's process uses over CPU_SECONDS (default 30) while
+# the window idles with nothing open and while a track plays (median of 5
+# processes each; wineserver is another process and is not counted).
+# Usage: bench/playback.sh BUILD_DIR SOURCE_DIR
+set -euo pipefail
+export LC_ALL=C
+build=$1
+root=$2
+seconds=${CPU_SECONDS:-30}
+source "$root/scripts/wine-env.sh"
+wine_prepare "$build"
+wine_env "$build" null
+unset DISPLAY
+wine_start_server
+
+exe="$build/bench/playback_bench.exe"
+data="$build/bench-data"
+file="$data/silent-5min.mp3"
+mkdir -p "$data"
+run() { wine "$exe" "$@" 2> >(grep -v '^ALSA lib' >&2) | tr -d '\r'; }
+if [ ! -f "$file" ]; then run write "$(winepath -w "$file")"; fi
+winfile=$(winepath -w "$file")
+
+read -r bare < <(run bare "$winfile")
+read -r closed playing_switch < <(run switch "$winfile")
+echo "Track switch, 5-minute MP3, median of 5 (ms):"
+printf '  bare MCI open + time format + play    %7.1f\n' "$bare"
+printf '  player, from a closed device          %7.1f  (%+.0f %% over bare; goal <= +20 %%)\n' \
+  "$closed" "$(awk -v p="$closed" -v b="$bare" 'BEGIN { print (p / b - 1) * 100 }')"
+printf '  player, from a playing track          %7.1f  (includes closing it)\n' "$playing_switch"
+
+median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+idle=$(for _ in 1 2 3 4 5; do run cpu "$seconds"; done | median)
+playing=$(for _ in 1 2 3 4 5; do run cpu "$seconds" "$winfile"; done | median)
+echo "CPU of the player's process over ${seconds} s, median of 5 (% of one core):"
+printf '  idle window, nothing open   %6.2f %%  (goal <= 0.5 %%)\n' "$idle"
+printf '  while a track plays         %6.2f %%\n' "$playing"

@@ -1,0 +1,221 @@
+// Playback engine figures, run under Wine by bench/playback.sh:
+//   playback_bench write PATH          writes a 5-minute silent MP3
+//   playback_bench switch PATH         median track-switch latency of the player
+//                                      from a closed device and from a playing track
+//   playback_bench bare PATH           median of a bare open + time format + play
+//   playback_bench cpu SECONDS [PATH]  CPU time of the whole process while the
+//                                      window idles (no PATH) or PATH plays
+#include <windows.h>
+#include <mmsystem.h>
+#include <objbase.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+#include <functional>
+#include <vector>
+
+#include "app/worker_protocol.h"
+#include "native/support/mp3_writer.h"
+#include "support/window_fixture.h"
+
+namespace {
+
+constexpr int kRuns = 5;
+constexpr DWORD kWaitMs = 20000;
+
+double NowMs() {
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// A tighter pump than the test fixture's: the latency is read to about a
+// millisecond instead of the fixture's 10 ms steps.
+bool PumpFast(const std::function<bool()>& done, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) continue;
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        if (done()) return true;
+        if (GetTickCount() - start >= timeoutMs) return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
+    }
+}
+
+// Open, millisecond time format and play with notification: what the player
+// itself sends for a track, without the thread, the scan or the handshakes.
+bool BareSwitch(const wchar_t* path, HWND notify, double* ms) {
+    const double start = NowMs();
+    MCI_OPEN_PARMSW open = {};
+    open.lpstrDeviceType = L"MPEGVideo";
+    open.lpstrElementName = path;
+    if (mciSendCommandW(0, MCI_OPEN, MCI_OPEN_TYPE | MCI_OPEN_ELEMENT | MCI_WAIT,
+                        reinterpret_cast<DWORD_PTR>(&open)) != 0) {
+        return false;
+    }
+    MCI_SET_PARMS set = {};
+    set.dwTimeFormat = MCI_FORMAT_MILLISECONDS;
+    mciSendCommandW(open.wDeviceID, MCI_SET, MCI_SET_TIME_FORMAT | MCI_WAIT,
+                    reinterpret_cast<DWORD_PTR>(&set));
+    MCI_PLAY_PARMS play = {};
+    play.dwCallback = reinterpret_cast<DWORD_PTR>(notify);
+    const MCIERROR played = mciSendCommandW(open.wDeviceID, MCI_PLAY, MCI_NOTIFY | MCI_FROM,
+                                            reinterpret_cast<DWORD_PTR>(&play));
+    *ms = NowMs() - start;
+    MCI_GENERIC_PARMS close = {};
+    mciSendCommandW(open.wDeviceID, MCI_CLOSE, MCI_WAIT, reinterpret_cast<DWORD_PTR>(&close));
+    return played == 0;
+}
+
+int WriteTrack(const wchar_t* path) {
+    const std::vector<uint8_t> bytes = MakeSilentMp3(300.0);
+    return WriteFileBytes(path, bytes.data(), bytes.size()) ? 0 : 1;
+}
+
+// From PB_PLAY set to deviceState playing; with fromPlaying the previous
+// track is still playing, so the switch includes its close.
+bool PlayerSwitch(AppState* app, const wchar_t* path, bool fromPlaying, double* ms) {
+    if (!fromPlaying) {
+        SignalPlayback(app, PB_STOP | PB_CLOSE);
+        if (!PumpFast([&] { return Load(app->device.deviceState) == DEV_CLOSED; }, kWaitMs)) {
+            return false;
+        }
+    }
+    CopyText(app->currentPath, path, kBufferUnits - 1);
+    const double start = NowMs();
+    SignalPlayback(app, PB_PLAY);
+    // Coming from a playing track the state reads playing before the
+    // switch; only a playing state after the close counts.
+    bool sawOpen = !fromPlaying;
+    const bool done = PumpFast(
+        [&] {
+            const int32_t state = Load(app->device.deviceState);
+            if (state != DEV_PLAYING) sawOpen = true;
+            return sawOpen && state == DEV_PLAYING;
+        },
+        kWaitMs);
+    *ms = NowMs() - start;
+    return done;
+}
+
+// In a process of its own: once the player's window thread has entered its
+// single-threaded apartment, Wine's MPEG device no longer opens for a bare
+// caller in the same process.
+int Bare(const wchar_t* path) {
+    // The player's process keeps COM loaded for its whole life (its window
+    // thread's apartment), so each open finds the media libraries in place;
+    // without this the device's own COM start-up and shut-down per open
+    // would make the bare figure look slower than it is.
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    HWND notify = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                  nullptr, nullptr);
+    std::vector<double> bare;
+    double ms = 0.0;
+    if (!BareSwitch(path, notify, &ms)) return 1;  // warm-up: loads the device and codecs
+    for (int i = 0; i < kRuns; ++i) {
+        if (!BareSwitch(path, notify, &ms)) return 1;
+        bare.push_back(ms);
+    }
+    DestroyWindow(notify);
+    std::printf("%.1f\n", Median(bare));
+    return 0;
+}
+
+int Switch(const wchar_t* path) {
+    AppState* app = ResetWithDefaults();
+    app->afterPlayback = AFTER_STOP;
+    if (!CreatePlayerWindow(app)) return 1;
+    std::vector<double> fromClosed, fromPlaying;
+    double ms = 0.0;
+    if (!PlayerSwitch(app, path, false, &ms)) return 1;  // warm-up
+    for (int i = 0; i < kRuns; ++i) {
+        if (!PlayerSwitch(app, path, false, &ms)) return 1;
+        fromClosed.push_back(ms);
+    }
+    for (int i = 0; i < kRuns; ++i) {
+        if (!PlayerSwitch(app, path, true, &ms)) return 1;
+        fromPlaying.push_back(ms);
+    }
+    CloseAndWait(app);
+    std::printf("%.1f %.1f\n", Median(fromClosed), Median(fromPlaying));
+    return 0;
+}
+
+uint64_t ProcessCpu100ns() {
+    FILETIME created, exited, kernel, user;
+    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+    const auto value = [](FILETIME t) {
+        return (static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+    };
+    return value(kernel) + value(user);
+}
+
+int Cpu(int seconds, const wchar_t* path) {
+    AppState* app = ResetWithDefaults();
+    app->afterPlayback = AFTER_STOP;
+    if (!CreatePlayerWindow(app)) return 1;
+    if (path) {
+        CopyText(app->currentPath, path, kBufferUnits - 1);
+        SignalPlayback(app, PB_PLAY);
+        if (!PumpUntil([&] { return Load(app->device.deviceState) == DEV_PLAYING; }, kWaitMs)) {
+            return 1;
+        }
+    }
+    PumpFor(2000);  // past start-up and the first paints
+    const uint64_t cpuStart = ProcessCpu100ns();
+    const double wallStart = NowMs();
+    // The player's own loop waits in GetMessage; this one must not spin either.
+    const double end = wallStart + seconds * 1000.0;
+    for (;;) {
+        const double now = NowMs();
+        if (now >= end) break;
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now) + 1,
+                                  QS_ALLINPUT);
+    }
+    const double cpuMs = static_cast<double>(ProcessCpu100ns() - cpuStart) / 10000.0;
+    const double wallMs = NowMs() - wallStart;
+    const bool stillPlaying = !path || Load(app->device.deviceState) == DEV_PLAYING;
+    CloseAndWait(app);
+    std::printf("%.3f\n", cpuMs / wallMs * 100.0);
+    return stillPlaying ? 0 : 1;
+}
+
+}  // namespace
+
+int main() {
+    // The wide command line, so that any path arrives unchanged.
+    int argc = 0;
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    if (!argv) return 2;
+    if (argc >= 3 && std::wcscmp(argv[1], L"write") == 0) return WriteTrack(argv[2]);
+    if (argc >= 3 && std::wcscmp(argv[1], L"switch") == 0) return Switch(argv[2]);
+    if (argc >= 3 && std::wcscmp(argv[1], L"bare") == 0) return Bare(argv[2]);
+    if (argc >= 3 && std::wcscmp(argv[1], L"cpu") == 0) {
+        return Cpu(std::max(1, static_cast<int>(std::wcstol(argv[2], nullptr, 10))),
+                   argc >= 4 ? argv[3] : nullptr);
+    }
+    std::fprintf(stderr, "usage: playback_bench write|switch|bare PATH, or cpu SECONDS [PATH]\n");
+    return 2;
+}
