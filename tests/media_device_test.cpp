@@ -75,6 +75,7 @@ TEST(MediaDevice, TransitionsFollowTheStateRules) {
         EditScript([&](MciScript& s) {
             s.other = c.answer;
             s.close = c.answer;
+            s.resume = c.answer;
         });
         int closeResult = 0;
         switch (c.op) {
