@@ -181,6 +181,15 @@ void Toggle(AppState* app, PlaybackWork* work) {
     }
 }
 
+// Runs on the playback thread. A play that reached its end still counts as
+// playing here. Some MPEG devices arm their end-of-play notice again only
+// after a stop, so without one a repeated track would play once more and then
+// never report its end: the Repeat action would stall after one replay.
+void StopEndedPlay(AppState* app) {
+    if (Load(app->device.deviceState) != DEV_PLAYING) return;
+    if (QueryDeviceStatus(app, MCI_STATUS_MODE) == MCI_MODE_STOP) StopDevice(app);
+}
+
 // Runs on the playback thread.
 void Seek(AppState* app, PlaybackWork* work) {
     if (!RequestSnapshot(app, SNAP_SEEK)) return;
@@ -192,7 +201,9 @@ void Seek(AppState* app, PlaybackWork* work) {
     // goes to the same fraction of its own.
     work->playFrom = TruncateToUnsigned(fraction * static_cast<float>(work->deviceLength));
     if (work->playFrom < work->mediaStart) work->playFrom = work->mediaStart;
-    if (Load(app->device.deviceState) != DEV_CLOSED) PlayFrom(app, work->playFrom);
+    if (Load(app->device.deviceState) == DEV_CLOSED) return;
+    StopEndedPlay(app);
+    PlayFrom(app, work->playFrom);
 }
 
 // Runs on the playback thread. Returns true when the thread must end.

@@ -263,6 +263,9 @@ TEST_F(PlaybackTest, RepeatPlaysTheSameTrackAgain) {
     ASSERT_TRUE(PumpUntil([&] { return Load(app->positionMs) < atEnd / 2; }, kWaitMs));
     const uint32_t restarted = Load(app->positionMs);
     ASSERT_TRUE(PumpUntil([&] { return Load(app->positionMs) > restarted; }, kWaitMs));
+    // Every replay reports its end again, so the track keeps repeating.
+    ASSERT_TRUE(PumpCountingEnds([&] { return ends >= 2; }, 3 * kWaitMs, &ends));
+    EXPECT_GE(CountCalls(MCI_PLAY), 2u);
     EXPECT_EQ(CountCalls(MCI_OPEN), 1u);
     for (const MciCall& call : RecordedCalls()) {
         if (call.command == MCI_PLAY) {
