@@ -181,13 +181,15 @@ void Toggle(AppState* app, PlaybackWork* work) {
     }
 }
 
-// Runs on the playback thread. A play that reached its end still counts as
-// playing here. Some MPEG devices arm their end-of-play notice again only
-// after a stop, so without one a repeated track would play once more and then
-// never report its end: the Repeat action would stall after one replay.
-void StopEndedPlay(AppState* app) {
-    if (Load(app->device.deviceState) != DEV_PLAYING) return;
-    if (QueryDeviceStatus(app, MCI_STATUS_MODE) == MCI_MODE_STOP) StopDevice(app);
+// Runs on the playback thread. A seek restarts the play from a new place.
+// Stopping first matters on MPEG devices that arm their end-of-play notice
+// only once per play and finish the old play on a thread of their own: a
+// play started over a running or ended one may be stopped by that thread a
+// moment later, or never report its end, which would stall Repeat after one
+// replay. The stop's own aborted notice is ignored like any other.
+void StopBeforeReplay(AppState* app) {
+    const int32_t state = Load(app->device.deviceState);
+    if (state == DEV_PLAYING || state == DEV_PAUSED) StopDevice(app);
 }
 
 // Runs on the playback thread.
@@ -202,7 +204,7 @@ void Seek(AppState* app, PlaybackWork* work) {
     work->playFrom = TruncateToUnsigned(fraction * static_cast<float>(work->deviceLength));
     if (work->playFrom < work->mediaStart) work->playFrom = work->mediaStart;
     if (Load(app->device.deviceState) == DEV_CLOSED) return;
-    StopEndedPlay(app);
+    StopBeforeReplay(app);
     PlayFrom(app, work->playFrom);
 }
 

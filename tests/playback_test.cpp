@@ -257,15 +257,11 @@ TEST_F(PlaybackTest, RepeatPlaysTheSameTrackAgain) {
     Play(path);
     int ends = 0;
     ASSERT_TRUE(PumpCountingEnds([&] { return ends >= 1; }, kWaitMs, &ends));
-    const uint32_t atEnd = Load(app->positionMs);
-    ASSERT_TRUE(PumpUntil([] { return CountCalls(MCI_PLAY) >= 2; }, kWaitMs));
-    // The replay starts over: the position drops back and advances again.
-    ASSERT_TRUE(PumpUntil([&] { return Load(app->positionMs) < atEnd / 2; }, kWaitMs));
-    const uint32_t restarted = Load(app->positionMs);
-    ASSERT_TRUE(PumpUntil([&] { return Load(app->positionMs) > restarted; }, kWaitMs));
-    // Every replay reports its end again, so the track keeps repeating.
-    ASSERT_TRUE(PumpCountingEnds([&] { return ends >= 2; }, 3 * kWaitMs, &ends));
-    EXPECT_GE(CountCalls(MCI_PLAY), 2u);
+    ASSERT_TRUE(PumpCountingEnds([] { return CountCalls(MCI_PLAY) >= 2; }, kWaitMs, &ends));
+    // Every replay reports its end again, so the track keeps repeating; the
+    // ends are counted by the only pump that runs, so none is missed.
+    ASSERT_TRUE(PumpCountingEnds([&] { return ends >= 3; }, 3 * kWaitMs, &ends));
+    EXPECT_GE(CountCalls(MCI_PLAY), 3u);
     EXPECT_EQ(CountCalls(MCI_OPEN), 1u);
     for (const MciCall& call : RecordedCalls()) {
         if (call.command == MCI_PLAY) {
@@ -273,7 +269,8 @@ TEST_F(PlaybackTest, RepeatPlaysTheSameTrackAgain) {
             EXPECT_EQ(call.answer, 0u);
         }
     }
-    EXPECT_EQ(Load(app->device.deviceState), DEV_PLAYING);
+    // The last end's replay may still be between its stop and its play.
+    EXPECT_TRUE(PumpUntil([&] { return Load(app->device.deviceState) == DEV_PLAYING; }, kWaitMs));
     EXPECT_STREQ(app->statusText, L"again");
 }
 
