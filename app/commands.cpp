@@ -1,11 +1,9 @@
 #include "app/commands.h"
 
-#include <commdlg.h>
-#include <shlobj.h>
-
 #include <cstring>
 
 #include "app/deferred.h"
+#include "app/system_dll.h"
 #include "app/worker_protocol.h"
 #include "library/open_path.h"
 #include "library/play_order.h"
@@ -49,7 +47,7 @@ void OpenFileDialog(AppState* app) {
     ofn.lpstrFile = file;
     ofn.nMaxFile = kPathUnits;
     ofn.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
-    if (!GetOpenFileNameW(&ofn)) return;
+    if (!OpenFileDialog(&ofn)) return;
     std::memset(app->pathBuffer, 0, sizeof(app->pathBuffer));
     CopyText(app->pathBuffer, file, kPathUnits - 1);
     StartChosenPath(app);
@@ -67,7 +65,7 @@ int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM, LPARAM data) {
 void OpenDirectoryDialog(AppState* app) {
     if (!MayRunNow(app, kSlotMain, DEFER_OPEN_DIRECTORY)) return;
     wchar_t folder[kPathUnits] = {};
-    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_MYMUSIC, nullptr, 0, folder))) folder[0] = 0;
+    if (FAILED(MusicFolderPath(folder))) folder[0] = 0;
     wchar_t displayName[kPathUnits] = {};
     BROWSEINFOW info = {};
     info.hwndOwner = app->mainWindow;
@@ -76,9 +74,9 @@ void OpenDirectoryDialog(AppState* app) {
     info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE | BIF_NONEWFOLDERBUTTON;
     info.lpfn = BrowseCallback;
     info.lParam = reinterpret_cast<LPARAM>(folder);
-    PIDLIST_ABSOLUTE item = SHBrowseForFolderW(&info);
+    PIDLIST_ABSOLUTE item = BrowseForFolder(&info);
     if (!item) return;
-    const BOOL converted = SHGetPathFromIDListW(item, folder);
+    const BOOL converted = PathFromItemList(item, folder);
     CoTaskMemFree(item);
     if (!converted) return;
 
@@ -141,7 +139,7 @@ void ChooseColor(AppState* app) {
     cc.rgbResult = RGB((base >> 16) & 0xFF, (base >> 8) & 0xFF, base & 0xFF);
     cc.lpCustColors = s_customColors;
     cc.Flags = CC_RGBINIT | CC_FULLOPEN;
-    if (!ChooseColorW(&cc)) return;
+    if (!ColorDialog(&cc)) return;
     const COLORREF chosen = cc.rgbResult;
     app->baseColor = (static_cast<uint32_t>(GetRValue(chosen)) << 16) |
                      (static_cast<uint32_t>(GetGValue(chosen)) << 8) | GetBValue(chosen);

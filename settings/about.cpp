@@ -1,7 +1,7 @@
 // The About box, dialog resource 103.
 #include "settings/context_menu.h"
 
-#include <shellapi.h>
+#include "app/system_dll.h"
 
 #include "resources/resource.h"
 
@@ -48,7 +48,7 @@ INT_PTR OnAboutCommand(HWND dialog, WPARAM wParam) {
     case IDOK:
     case IDCANCEL: PostMessageW(dialog, WM_CLOSE, 0, 0); return TRUE;
     case IDC_ABOUT_WEBSITE:
-        ShellExecuteW(dialog, L"open", kWebAddress, nullptr, nullptr, SW_SHOWNORMAL);
+        OpenWebAddress(dialog, kWebAddress);
         return TRUE;
     default: return FALSE;
     }
