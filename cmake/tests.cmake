@@ -31,6 +31,15 @@ if(MINGW)
   target_link_options(test_support INTERFACE -static)
 endif()
 
+# Started once before the tests (and by the ctest wrapper), so that the Wine
+# services a first test would start do not inherit ctest's pipes.
+add_executable(wine_warmup ${CMAKE_SOURCE_DIR}/tests/tools/wine_warmup.cpp)
+target_link_libraries(wine_warmup PRIVATE ole32 uuid user32)
+target_compile_options(wine_warmup PRIVATE ${TEST_WARNINGS})
+if(MINGW)
+  target_link_options(wine_warmup PRIVATE -static)
+endif()
+
 # One program per test file; every case runs in a fresh process, so the one
 # state record and the window class start clean each time.
 file(GLOB TEST_SOURCES CONFIGURE_DEPENDS

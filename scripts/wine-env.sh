@@ -44,10 +44,16 @@ wine_prepare() {  # wine_prepare BUILD_DIR
 }
 
 # Starts a persistent wineserver for the current prefix and warms it up, with
-# every descriptor pointing away from the caller's pipes.
+# every descriptor pointing away from the caller's pipes. An optional
+# argument is how long the server outlives its last client ("" = until
+# killed); an optional second one, a program to run for the warm-up.
 wine_start_server() {
-  wineserver -p60 </dev/null >/dev/null 2>&1 9>&- || true
+  local persist=${1-60} warmup=${2:-}
+  wineserver "-p$persist" </dev/null >/dev/null 2>&1 9>&- || true
   wine cmd /c exit </dev/null >/dev/null 2>&1 9>&- || true
+  if [ -n "$warmup" ] && [ -f "$warmup" ]; then
+    wine "$warmup" </dev/null >/dev/null 2>&1 9>&- || true
+  fi
 }
 
 wine_stop_server() {
