@@ -43,7 +43,9 @@ bool MakeTrackTree(const std::wstring& root, int count) {
     return ok;
 }
 
-std::wstring LargeTrackTree() {
+namespace {
+
+std::wstring BuildLargeTrackTree() {
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
     const std::wstring tree = JoinPath(temp, L"pt-tracks-100001");
@@ -54,6 +56,21 @@ std::wstring LargeTrackTree() {
     if (!TouchFile(JoinPath(part, L"extra.mp3")) || !MakeTrackTree(part, kMaxTracks) ||
         !MoveFileW(part.c_str(), tree.c_str())) {
         return std::wstring();
+    }
+    return tree;
+}
+
+}  // namespace
+
+std::wstring LargeTrackTree() {
+    // Tests run as parallel processes in one prefix: one builds the tree
+    // while the others wait for it, instead of deleting each other's work.
+    HANDLE lock = CreateMutexW(nullptr, FALSE, L"PebbletuneTestLargeTrackTree");
+    if (lock) WaitForSingleObject(lock, INFINITE);
+    const std::wstring tree = BuildLargeTrackTree();
+    if (lock) {
+        ReleaseMutex(lock);
+        CloseHandle(lock);
     }
     return tree;
 }
