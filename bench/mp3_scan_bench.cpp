@@ -14,30 +14,18 @@
 #include "native/support/mp3_writer.h"
 #include "playback/mp3_frame_walk.h"
 #include "playback/mp3_scan.h"
+#include "support/mp3_file_reader.h"
 
 namespace {
 
 constexpr int kRuns = 5;
-
-int64_t HandleRead(void* context, uint8_t* out, uint32_t count) {
-    DWORD got = 0;
-    if (!ReadFile(static_cast<HANDLE>(context), out, count, &got, nullptr)) return -1;
-    return got;
-}
-
-bool HandleSeek(void* context, int64_t offset, int32_t origin) {
-    LARGE_INTEGER distance;
-    distance.QuadPart = offset;
-    DWORD method = origin == READER_FROM_CURRENT ? FILE_CURRENT : FILE_BEGIN;
-    return SetFilePointerEx(static_cast<HANDLE>(context), distance, nullptr, method) != 0;
-}
 
 bool ScanDirect(const wchar_t* path, Mp3ScanResult* result, uint8_t* buffer) {
     *result = Mp3ScanResult{};
     HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
-    ByteReader reader = {file, HandleRead, HandleSeek};
+    ByteReader reader = FileByteReader(file);
     bool ok = WalkMp3Frames(&reader, buffer, result);
     CloseHandle(file);
     return ok;

@@ -11,6 +11,7 @@
 #include "native/support/mp3_writer.h"
 #include "playback/mp3_frame_walk.h"
 #include "playback/mp3_scan.h"
+#include "support/mp3_file_reader.h"
 
 namespace {
 
@@ -175,19 +176,6 @@ TEST_F(Mp3Scan, SizeLimitIs256MiB) {
     }
 }
 
-int64_t HandleRead(void* context, uint8_t* out, uint32_t count) {
-    DWORD got = 0;
-    if (!ReadFile(static_cast<HANDLE>(context), out, count, &got, nullptr)) return -1;
-    return got;
-}
-
-bool HandleSeek(void* context, int64_t offset, int32_t origin) {
-    LARGE_INTEGER distance;
-    distance.QuadPart = offset;
-    DWORD method = origin == READER_FROM_CURRENT ? FILE_CURRENT : FILE_BEGIN;
-    return SetFilePointerEx(static_cast<HANDLE>(context), distance, nullptr, method) != 0;
-}
-
 uint32_t NextRandom(uint32_t* state) {
     *state = *state * 1103515245u + 12345u;
     return *state >> 8;
@@ -218,7 +206,7 @@ TEST_F(Mp3Scan, AgreesWithAWalkThatReadsEveryHeaderFromTheFile) {
             HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                       FILE_ATTRIBUTE_NORMAL, nullptr);
             ASSERT_NE(INVALID_HANDLE_VALUE, file);
-            ByteReader direct = {file, HandleRead, HandleSeek};
+            ByteReader direct = FileByteReader(file);
             Mp3ScanResult walked = {};
             bool walkedOk = WalkMp3Frames(&direct, search, &walked);
             CloseHandle(file);
