@@ -42,23 +42,6 @@ double Median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
-// A tighter pump than the test fixture's: the latency is read to about a
-// millisecond instead of the fixture's 10 ms steps.
-bool PumpFast(const std::function<bool()>& done, DWORD timeoutMs) {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) continue;
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        if (done()) return true;
-        if (GetTickCount() - start >= timeoutMs) return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
-    }
-}
-
 // Open, millisecond time format and play with notification: what the player
 // itself sends for a track, without the thread, the scan or the handshakes.
 bool BareSwitch(const wchar_t* path, HWND notify, double* ms) {
@@ -94,7 +77,7 @@ int WriteTrack(const wchar_t* path) {
 bool PlayerSwitch(AppState* app, const wchar_t* path, bool fromPlaying, double* ms) {
     if (!fromPlaying) {
         SignalPlayback(app, PB_STOP | PB_CLOSE);
-        if (!PumpFast([&] { return Load(app->device.deviceState) == DEV_CLOSED; }, kWaitMs)) {
+        if (!PumpUntil([&] { return Load(app->device.deviceState) == DEV_CLOSED; }, kWaitMs, 1)) {
             return false;
         }
     }
@@ -104,13 +87,13 @@ bool PlayerSwitch(AppState* app, const wchar_t* path, bool fromPlaying, double* 
     // Coming from a playing track the state reads playing before the
     // switch; only a playing state after the close counts.
     bool sawOpen = !fromPlaying;
-    const bool done = PumpFast(
+    const bool done = PumpUntil(
         [&] {
             const int32_t state = Load(app->device.deviceState);
             if (state != DEV_PLAYING) sawOpen = true;
             return sawOpen && state == DEV_PLAYING;
         },
-        kWaitMs);
+        kWaitMs, 1);
     *ms = NowMs() - start;
     return done;
 }

@@ -60,7 +60,7 @@ void PumpFor(DWORD milliseconds) {
     PumpUntil([] { return false; }, milliseconds);
 }
 
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs, DWORD stepMs) {
     const DWORD start = GetTickCount();
     for (;;) {
         MSG msg;
@@ -71,7 +71,7 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
         }
         if (done()) return true;
         if (GetTickCount() - start >= timeoutMs) return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, stepMs, QS_ALLINPUT);
     }
 }
 

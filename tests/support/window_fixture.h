@@ -33,7 +33,9 @@ std::vector<PostedMessage> TakePosted(HWND window);
 void PumpFor(DWORD milliseconds);
 
 // Dispatches messages until done() is true or the time is up; returns done().
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
+// Between checks it waits up to stepMs for new input (1 for benchmarks that
+// read latencies to the millisecond).
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs, DWORD stepMs = 10);
 
 // Posts WM_CLOSE and pumps until the staged close has finished
 // (playbackState Closed). Returns true when it did within the time.
