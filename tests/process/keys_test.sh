@@ -8,36 +8,17 @@ exe=$1
 build_dir=$2
 source_dir=$3
 
-source "$source_dir/scripts/wine-env.sh"
-wine_prepare "$build_dir" </dev/null >/dev/null 2>&1
-
 work=$(mktemp -d)
-xvfb_pid=""
 player_pid=""
-cleanup() {
+pt_extra_cleanup() {
   if [ -n "$player_pid" ] && kill -0 "$player_pid" 2>/dev/null; then kill "$player_pid" 2>/dev/null; fi
-  wineserver -k </dev/null >/dev/null 2>&1 || true
-  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null; fi
   rm -rf "$work"
 }
-trap cleanup EXIT
-
 fail() {
   echo "FAIL: $*" >&2
   exit 1
 }
-
-# A display of our own: -displayfd picks a free number and writes it.
-Xvfb -displayfd 5 -screen 0 1920x1080x24 -nolisten tcp 5>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 100); do
-  [ -s "$work/display" ] && break
-  sleep 0.1
-done
-[ -s "$work/display" ] || fail "Xvfb did not start"
-export DISPLAY=":$(head -n1 "$work/display")"
-
-wine_env "$build_dir" x
+source "$(dirname "$0")/xvfb.sh" "$build_dir" "$source_dir"
 key='HKCU\Software\Tallowen\Pebbletune'
 wine reg delete "$key" /f </dev/null >/dev/null 2>&1 9>&-
 wine reg query "$key" </dev/null >/dev/null 2>&1 9>&- && fail "the settings key could not be removed"

@@ -7,30 +7,16 @@ set -u
 exe=$1
 build_dir=$2
 source_dir=$3
-source "$source_dir/scripts/wine-env.sh"
-wine_prepare "$build_dir" </dev/null >/dev/null 2>&1
-
 work=$(mktemp -d)
-xvfb_pid=""
 player_pid=""
-cleanup() {
+pt_extra_cleanup() {
   if [ -n "$player_pid" ]; then kill "$player_pid" 2>/dev/null; wait "$player_pid" 2>/dev/null; fi
   wine_env "$build_dir" x
   wine reg delete 'HKCU\Software\Tallowen\Pebbletune' /f </dev/null >/dev/null 2>&1
-  wine_stop_server
-  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null; fi
   rm -rf "$work"
 }
-trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
-
-mkfifo "$work/displayfd"
-Xvfb -displayfd 4 -screen 0 1920x1080x24 -nolisten tcp 4>"$work/displayfd" >/dev/null 2>&1 &
-xvfb_pid=$!
-read -r display_number < "$work/displayfd"
-export DISPLAY=":$display_number"
-wine_env "$build_dir" x
-wine_start_server
+source "$(dirname "$0")/xvfb.sh" "$build_dir" "$source_dir"
 
 # --- expected colours, from the base colour by the skin's rules
 base=0x004080

@@ -8,7 +8,10 @@ source "$pt_source_dir/scripts/wine-env.sh"
 wine_prepare "$pt_build_dir" </dev/null >/dev/null 2>&1
 
 pt_xvfb_pid=""
+# A script may define pt_extra_cleanup (before sourcing this file) for what
+# it must undo while the display and the Wine server are still there.
 pt_cleanup() {
+  if declare -F pt_extra_cleanup >/dev/null; then pt_extra_cleanup; fi
   wine_env "$pt_build_dir" x
   wine_stop_server
   if [ -n "$pt_xvfb_pid" ]; then kill "$pt_xvfb_pid" 2>/dev/null; wait "$pt_xvfb_pid" 2>/dev/null; fi
