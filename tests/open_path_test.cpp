@@ -54,6 +54,14 @@ TEST(SplitPath, CutsDirectoryStemAndExtensionOfTheFileNameOnly) {
     }
 }
 
+// The input, terminated, in a buffer whose other units are a marker, so a
+// test sees which units an operation wrote.
+void LoadSentinelBuffer(wchar_t* buffer, const std::wstring& input) {
+    std::fill(buffer, buffer + kBufferUnits, L'#');
+    std::copy(input.begin(), input.end(), buffer);
+    buffer[input.size()] = 0;
+}
+
 struct CollapseCase {
     std::wstring input;
     std::wstring expected;
@@ -74,9 +82,7 @@ TEST(CollapseSeparators, KeepsTwoLeadingBackslashesAndOneElsewhere) {
     for (const CollapseCase& c : cases) {
         SCOPED_TRACE(std::string(c.input.begin(), c.input.end()));
         wchar_t buffer[kBufferUnits];
-        std::fill(buffer, buffer + kBufferUnits, L'#');
-        std::copy(c.input.begin(), c.input.end(), buffer);
-        buffer[c.input.size()] = 0;
+        LoadSentinelBuffer(buffer, c.input);
         CollapseSeparators(buffer);
         EXPECT_EQ(std::wstring(buffer), c.expected);
         // The units freed by the collapse are zero; beyond the old end nothing moves.
@@ -115,9 +121,7 @@ TEST_F(NormalizeTest, DirectoriesEndInOneBackslashFilesInNoneMissingPathsAreClea
     for (const CollapseCase& c : cases) {
         SCOPED_TRACE(std::string(c.input.begin(), c.input.end()));
         wchar_t buffer[kBufferUnits];
-        std::fill(buffer, buffer + kBufferUnits, L'#');
-        std::copy(c.input.begin(), c.input.end(), buffer);
-        buffer[c.input.size()] = 0;
+        LoadSentinelBuffer(buffer, c.input);
         NormalizePathBuffer(buffer);
         EXPECT_EQ(std::wstring(buffer), c.expected);
         if (c.expected.empty()) {
