@@ -301,9 +301,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_NCACTIVATE: return OnNcActivate(app, window, wParam, lParam);
     case WM_NCMOUSEMOVE: return OnNcMouseMove(app, lParam);
     case WM_NCLBUTTONDOWN: return OnNcLButtonDown(app, window, wParam, lParam);
-    // Wine's default for a right press on the caption captures the mouse
-    // and swallows the release, so the menu would never open.
-    case WM_NCRBUTTONDOWN: return 0;
+    case WM_NCRBUTTONDOWN: return OnNcRButtonDown(app);
     case WM_NCRBUTTONUP: return OnNcRButtonUp(app, window, lParam);
     case WM_MOUSEWHEEL: return OnMouseWheel(app, wParam);
     case WM_KEYDOWN: return OnKeyDown(app, wParam);

@@ -101,6 +101,12 @@ LRESULT OnNcLButtonDown(AppState* app, HWND window, WPARAM wParam, LPARAM lParam
     return DefWindowProcW(window, WM_NCLBUTTONDOWN, wParam, lParam);
 }
 
+LRESULT OnNcRButtonDown(AppState*) {
+    // The default handler takes the mouse for a press on the caption and
+    // swallows the release, so the menu would never open.
+    return 0;
+}
+
 LRESULT OnNcRButtonUp(AppState*, HWND window, LPARAM lParam) {
     // Not passed on: the default would open the system menu.
     PostMessageW(window, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(window), lParam);

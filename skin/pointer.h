@@ -8,6 +8,7 @@ LRESULT OnNcCalcSize(AppState* app, HWND window, WPARAM wParam, LPARAM lParam);
 LRESULT OnNcActivate(AppState* app, HWND window, WPARAM wParam, LPARAM lParam);
 LRESULT OnNcMouseMove(AppState* app, LPARAM lParam);
 LRESULT OnNcLButtonDown(AppState* app, HWND window, WPARAM wParam, LPARAM lParam);
+LRESULT OnNcRButtonDown(AppState* app);
 LRESULT OnNcRButtonUp(AppState* app, HWND window, LPARAM lParam);
 LRESULT OnMouseWheel(AppState* app, WPARAM wParam);
 
