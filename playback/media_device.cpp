@@ -6,6 +6,8 @@
 #include <digitalv.h>
 
 MciSendFn g_mciSend = mciSendCommandW;
+WaveOutVolumeFn g_waveOutSetVolume = waveOutSetVolume;
+MidiOutVolumeFn g_midiOutSetVolume = midiOutSetVolume;
 
 namespace {
 
@@ -142,8 +144,8 @@ void OutputVolume(AppState* app) {
     // examined because a system without a mixer still plays.
     const uint32_t level = app->volume & kStereoMask;
     const DWORD both = level | (level << 16);
-    waveOutSetVolume(reinterpret_cast<HWAVEOUT>(0), both);
-    midiOutSetVolume(reinterpret_cast<HMIDIOUT>(0), both);
+    g_waveOutSetVolume(reinterpret_cast<HWAVEOUT>(0), both);
+    g_midiOutSetVolume(reinterpret_cast<HMIDIOUT>(0), both);
     app->statusKind = StatusVolume;
     app->statusTicks = kVolumeNoticeTicks;
     Store(app->redraw, 1);

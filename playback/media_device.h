@@ -9,6 +9,13 @@
 using MciSendFn = MCIERROR(WINAPI*)(MCIDEVICEID, UINT, DWORD_PTR, DWORD_PTR);
 extern MciSendFn g_mciSend;
 
+// The output volume goes out through these, so a test can read back what
+// each channel was given where the system has no mixer to ask.
+using WaveOutVolumeFn = MMRESULT(WINAPI*)(HWAVEOUT, DWORD);
+using MidiOutVolumeFn = MMRESULT(WINAPI*)(HMIDIOUT, DWORD);
+extern WaveOutVolumeFn g_waveOutSetVolume;
+extern MidiOutVolumeFn g_midiOutSetVolume;
+
 // All device commands run on the playback thread.
 bool OpenMediaDevice(AppState* app, const wchar_t* path);   // typed, then untyped
 int CloseMediaDevice(AppState* app);                         // 1 when it closed

@@ -310,4 +310,68 @@ TEST(Volume, ToggleMuteSavesAndRestores) {
     }
 }
 
+
+// What the volume output gave the system, one entry per call, in order.
+struct VolumeCall {
+    bool midi;
+    uintptr_t device;
+    DWORD value;
+};
+std::vector<VolumeCall> g_volumeCalls;
+
+// Both answer failure, as the null sound device does: the level must not
+// depend on the result.
+MMRESULT WINAPI RecordWaveVolume(HWAVEOUT device, DWORD value) {
+    g_volumeCalls.push_back({false, reinterpret_cast<uintptr_t>(device), value});
+    return MMSYSERR_NODRIVER;
+}
+
+MMRESULT WINAPI RecordMidiVolume(HMIDIOUT device, DWORD value) {
+    g_volumeCalls.push_back({true, reinterpret_cast<uintptr_t>(device), value});
+    return MMSYSERR_NODRIVER;
+}
+
+TEST(Volume, WaveAndMidiGetTheLevelOnBothChannels) {
+    struct Case {
+        bool mute;  // ToggleMute, else SetVolume(level)
+        uint32_t volume;
+        uint32_t muted;
+        int32_t level;
+        uint32_t expected;
+    };
+    // Levels with different high and low bytes, so a shifted or swapped
+    // channel word shows.
+    const Case cases[] = {
+        {false, 0, 0, 0x1234, 0x1234}, {false, 0, 0, 0x8001, 0x8001},  {false, 0, 0, 1, 1},
+        {false, 500, 0, -5, 0},        {false, 0, 0, 70000, 0xFFFF},   {true, 0x5A3C, 0, 0, 0},
+        {true, 0, 0xABCD, 0, 0xABCD},
+    };
+    g_waveOutSetVolume = RecordWaveVolume;
+    g_midiOutSetVolume = RecordMidiVolume;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << (c.mute ? "mute toggle" : "set volume") << " at "
+                                        << c.volume << " saved " << c.muted << " level " << c.level);
+        AppState* app = ResetAppState();
+        app->volume = c.volume;
+        app->mutedVolume = c.muted;
+        g_volumeCalls.clear();
+        if (c.mute) {
+            ToggleMute(app);
+        } else {
+            SetVolume(app, c.level);
+        }
+        ASSERT_EQ(g_volumeCalls.size(), 2u);
+        for (size_t i = 0; i < 2; ++i) {
+            const VolumeCall& call = g_volumeCalls[i];
+            SCOPED_TRACE(call.midi ? "midi out" : "wave out");
+            EXPECT_EQ(call.midi, i == 1);
+            EXPECT_EQ(call.device, 0u);
+            EXPECT_EQ(LOWORD(call.value), c.expected);  // left
+            EXPECT_EQ(HIWORD(call.value), c.expected);  // right
+        }
+    }
+    g_waveOutSetVolume = waveOutSetVolume;
+    g_midiOutSetVolume = midiOutSetVolume;
+}
+
 }  // namespace

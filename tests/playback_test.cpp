@@ -43,6 +43,14 @@ class PlaybackTest : public testing::Test {
     bool WaitForState(int32_t state, DWORD ms = kWaitMs) {
         return PumpUntil([&] { return Load(app->device.deviceState) == state; }, ms);
     }
+    // Plays path on the scripted device and waits for its own play: the
+    // track before it may still read as playing.
+    bool PlayScripted(const std::wstring& path) {
+        ClearCalls();
+        Play(path);
+        return PumpUntil([] { return CountCalls(MCI_PLAY) >= 1; }, kWaitMs) &&
+               WaitForState(DEV_PLAYING);
+    }
     std::wstring WriteMp3(const wchar_t* name, double seconds) {
         return WriteTestFile(dir, name, MakeSilentMp3(seconds));
     }
@@ -58,6 +66,31 @@ std::vector<UINT> ActingCommands() {
         if (call.command != MCI_STATUS) out.push_back(call.command);
     }
     return out;
+}
+
+// Where the last play the device was given starts; UINT32_MAX without one.
+uint32_t LastPlayFrom() {
+    uint32_t from = UINT32_MAX;
+    for (const MciCall& call : RecordedCalls()) {
+        if (call.command == MCI_PLAY) from = call.from;
+    }
+    return from;
+}
+
+// Stops pumping until the playback thread is parked in its next handshake
+// and returns the position it showed last. While this thread dispatches
+// nothing, the thread's snapshot request cannot be answered, so it cannot
+// poll; a position unchanged over a whole second proves it is parked (a poll
+// in clock mode always moves the position), and the next poll then finds
+// more than a second gone since the last one.
+uint32_t HoldInHandshake(AppState* app) {
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const uint32_t before = Load(app->positionMs);
+        Sleep(1000);
+        if (Load(app->positionMs) == before) return before;
+    }
+    ADD_FAILURE() << "the playback thread kept polling without its handshake";
+    return Load(app->positionMs);
 }
 
 TEST_F(PlaybackTest, CdTrackPlaysFromItsTrackToTheEndOfTheDisc) {
@@ -207,6 +240,37 @@ TEST_F(PlaybackTest, SeekPlaysFromTheFractionOfTheLength) {
     }
 }
 
+TEST_F(PlaybackTest, CdSeekNeverPlaysFromBeforeTheFirstTrack) {
+    // Fourteen tracks of 9 s after a 2 s lead-in: the bar spans the whole
+    // 128 s disc, so its first 1/64 lies in the lead-in. The fractions are
+    // exact in binary, so each product is exact.
+    struct Case {
+        float fraction;
+        uint32_t from;
+    };
+    const Case cases[] = {
+        {0.0f, 2000}, {1.0f / 128, 2000}, {1.0f / 64, 2000}, {3.0f / 128, 3000}, {0.5f, 64000},
+    };
+    InstallScriptedMci(app);
+    EditScript([](MciScript& s) {
+        s.tracks = 14;
+        s.firstTrackMs = 2000;
+        s.trackMs = 9000;
+        s.length = 128000;
+        s.position = 30000;
+    });
+    Start();
+    ASSERT_TRUE(PlayScripted(dir + L"\\Track03.cda"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "fraction " << c.fraction);
+        ClearCalls();
+        app->seekFraction = c.fraction;
+        SignalPlayback(app, PB_SEEK);
+        ASSERT_TRUE(PumpUntil([] { return CountCalls(MCI_PLAY) == 1; }, kWaitMs));
+        EXPECT_EQ(LastPlayFrom(), c.from);
+    }
+}
+
 TEST_F(PlaybackTest, Mp3PlaysAndItsPositionAdvances) {
     const std::wstring path = WriteMp3(L"first song.mp3", 1.0);
     Start();
@@ -220,6 +284,90 @@ TEST_F(PlaybackTest, Mp3PlaysAndItsPositionAdvances) {
     const double lengthMs = frames * 1152.0 * 1000.0 / 44100.0;
     ASSERT_GT(Load(app->seekScale), 0.0f);
     EXPECT_NEAR(1.0 / Load(app->seekScale), lengthMs, 60.0);
+}
+
+// A stream of frames alternating between two bit rates: variable, with an
+// exact frame count.
+std::vector<uint8_t> AlternatingRateMp3(uint32_t frames) {
+    Mp3FrameFormat low;
+    low.kbps = 64;
+    Mp3FrameFormat high;
+    high.kbps = 128;
+    Mp3Writer writer;
+    for (uint32_t i = 0; i < frames; ++i) writer.Frame(i % 2 ? high : low);
+    return writer.Bytes();
+}
+
+TEST_F(PlaybackTest, SeekBarFollowsTheClockOnlyForLongVbrStreams) {
+    struct Case {
+        const wchar_t* name;
+        std::vector<uint8_t> bytes;
+        uint32_t frames;
+        bool clock;
+    };
+    Mp3FrameFormat constant;
+    constant.kbps = 128;
+    const std::vector<Case> cases = {
+        {L"vbr 120.mp3", AlternatingRateMp3(120), 120, true},
+        {L"vbr 51.mp3", AlternatingRateMp3(51), 51, true},
+        {L"vbr 50.mp3", AlternatingRateMp3(50), 50, false},
+        {L"cbr 120.mp3", Mp3Writer().Frames(120, constant).Bytes(), 120, false},
+    };
+    // The device's own length and position stand far from the scanned
+    // length and the clock, so each value shows where it came from.
+    constexpr uint32_t kDeviceLength = 99000;
+    constexpr uint32_t kDevicePosition = 60000;
+    constexpr uint32_t kClockStepCap = 750;
+    constexpr double kFrameMs = 1152.0 * 1000.0 / 44100.0;
+    InstallScriptedMci(app);
+    Start();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << testing::PrintToString(std::wstring(c.name)));
+        const std::wstring path = WriteTestFile(dir, c.name, c.bytes);
+        ASSERT_FALSE(path.empty());
+        EditScript([&](MciScript& s) {
+            s.length = kDeviceLength;
+            s.position = 0;
+        });
+        const DWORD before = timeGetTime();
+        ASSERT_TRUE(PlayScripted(path));
+        const float barLength =
+            c.clock ? static_cast<float>(c.frames * kFrameMs) : static_cast<float>(kDeviceLength);
+        EXPECT_FLOAT_EQ(Load(app->seekScale), 1.0f / barLength);
+        EditScript([](MciScript& s) { s.position = kDevicePosition; });
+
+        if (!c.clock) {
+            ASSERT_TRUE(PumpUntil([&] { return Load(app->positionMs) == kDevicePosition; }, kWaitMs));
+            PumpFor(600);  // polls that find the device where it was leave the bar alone
+            EXPECT_EQ(Load(app->positionMs), kDevicePosition);
+            continue;
+        }
+        // The clock moves the bar on while the device stands still, and
+        // never faster than the time that has passed since the play began.
+        ASSERT_TRUE(PumpUntil([&] { return Load(app->positionMs) > 0; }, kWaitMs));
+        const uint32_t first = Load(app->positionMs);
+        ASSERT_TRUE(PumpUntil([&] { return Load(app->positionMs) > first; }, kWaitMs));
+        EXPECT_LE(Load(app->positionMs), timeGetTime() - before);
+
+        // A pass held up for more than a second moves the bar by one capped
+        // step, not by the time it was held.
+        const uint32_t parked = HoldInHandshake(app);
+        ASSERT_TRUE(PumpUntil([&] { return Load(app->positionMs) != parked; }, kWaitMs));
+        EXPECT_EQ(Load(app->positionMs), parked + kClockStepCap);
+
+        // A seek puts the bar at the fraction of the scanned length and the
+        // device at the same fraction of its own.
+        ClearCalls();
+        const DWORD seekAt = timeGetTime();
+        app->seekFraction = 0.5f;
+        SignalPlayback(app, PB_SEEK);
+        ASSERT_TRUE(PumpUntil([] { return CountCalls(MCI_PLAY) == 1; }, kWaitMs));
+        EXPECT_EQ(LastPlayFrom(), kDeviceLength / 2);
+        const uint32_t sought = static_cast<uint32_t>(0.5f * barLength);
+        const uint32_t shown = HoldInHandshake(app);
+        EXPECT_GE(shown, sought);
+        EXPECT_LE(shown, sought + kClockStepCap + (timeGetTime() - seekAt));
+    }
 }
 
 TEST_F(PlaybackTest, PlayAndStopInOnePassEndStoppedAtTheStart) {
@@ -247,6 +395,41 @@ TEST_F(PlaybackTest, StopStopsAndRewinds) {
     EXPECT_EQ(ends, 0);
     EXPECT_EQ(Load(app->device.deviceState), DEV_STOPPED);
     EXPECT_EQ(Load(app->positionMs), 0u);
+}
+
+TEST_F(PlaybackTest, PlayAfterStopStartsFromTheStartOfTheMedia) {
+    // A file starts at 0; a CD track's media starts with track 1, after the
+    // disc's lead-in.
+    struct Case {
+        const wchar_t* name;
+        uint32_t start;
+    };
+    const Case cases[] = {{L"tune.wma", 0}, {L"Track04.cda", 2000}};
+    constexpr uint32_t kPlayedTo = 23456;
+    InstallScriptedMci(app);
+    Start();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << testing::PrintToString(std::wstring(c.name)));
+        EditScript([](MciScript& s) {
+            s.tracks = 5;
+            s.firstTrackMs = 2000;
+            s.trackMs = 10000;
+            s.length = 52000;
+            s.position = 0;
+            s.mode = MCI_MODE_STOP;
+        });
+        ASSERT_TRUE(PlayScripted(dir + L"\\" + c.name));
+        EditScript([](MciScript& s) { s.position = kPlayedTo; });
+        ASSERT_TRUE(PumpUntil([&] { return Load(app->positionMs) == kPlayedTo; }, kWaitMs));
+        SignalPlayback(app, PB_STOP);
+        ASSERT_TRUE(WaitForState(DEV_STOPPED));
+        EXPECT_EQ(Load(app->positionMs), c.start);
+
+        ClearCalls();
+        SignalPlayback(app, PB_TOGGLE);
+        ASSERT_TRUE(PumpUntil([] { return CountCalls(MCI_PLAY) == 1; }, kWaitMs));
+        EXPECT_EQ(LastPlayFrom(), c.start);
+    }
 }
 
 TEST_F(PlaybackTest, RepeatPlaysTheSameTrackAgain) {
