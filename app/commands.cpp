@@ -9,6 +9,7 @@
 #include "library/play_order.h"
 #include "playback/media_device.h"
 #include "settings/context_menu.h"
+#include "settings/window_position.h"
 #include "skin/render.h"
 #include "skin/skin_state.h"
 
@@ -80,12 +81,7 @@ void OpenDirectoryDialog(AppState* app) {
     CoTaskMemFree(item);
     if (!converted) return;
 
-    std::memset(app->pathBuffer, 0, sizeof(app->pathBuffer));
-    CopyText(app->pathBuffer, folder, kPathUnits - 2);
-    size_t n = wcslen(app->pathBuffer);
-    if (n > 0 && (app->pathBuffer[n - 1] == L'\\' || app->pathBuffer[n - 1] == L'/')) --n;
-    app->pathBuffer[n] = L'\\';
-    app->pathBuffer[n + 1] = 0;
+    SetDirectoryPath(app->pathBuffer, folder);
     StartChosenPath(app);
 }
 
@@ -100,6 +96,10 @@ void ToggleSubdirectories(AppState* app) {
     // The same directory is searched again with the new depth while the
     // current track keeps playing.
     app->includeSubdirs = 1 - app->includeSubdirs;
+    // With nothing opened there is no directory to search again (an empty
+    // one would be the process's working directory); the setting waits for
+    // the next opening.
+    if (!app->searchDir[0]) return;
     if (!LaunchSearchThread(app)) app->includeSubdirs = 1 - app->includeSubdirs;
 }
 
@@ -123,8 +123,9 @@ void ToggleHalfHeight(AppState* app) {
     RECT r = {};
     GetWindowRect(app->mainWindow, &r);
     app->windowRect = {r.left, r.top, r.right, r.bottom};
-    SetWindowPos(app->mainWindow, nullptr, r.left > 0 ? r.left : 0, r.top > 0 ? r.top : 0,
-                 app->windowWidth, app->windowHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+    const WindowPosition corner = PulledOntoScreen({r.left, r.top}, VirtualScreenBounds());
+    SetWindowPos(app->mainWindow, nullptr, corner.x, corner.y, app->windowWidth, app->windowHeight,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
     Store(app->redraw, 1);
     InvalidateRect(app->mainWindow, nullptr, TRUE);
     UpdateWindow(app->mainWindow);
@@ -192,14 +193,19 @@ LRESULT OnCommand(AppState* app, WPARAM wParam) {
     return 0;
 }
 
-LRESULT OnKeyDown(AppState* app, WPARAM key) {
+LRESULT OnKeyDown(AppState* app, WPARAM key, LPARAM keyData) {
     const bool control = (GetKeyState(VK_CONTROL) & 0x8000) != 0;
+    // Bit 30: the key was already down, so this is an auto-repeat.
+    const bool repeat = (keyData & (1 << 30)) != 0;
     if (control) {
+        // A toggle or a dialog acts once per press: a held key would flip the
+        // window back and forth, and repeats queued behind a dialog would
+        // open it again once it closed. The size keys may keep repeating.
         switch (key) {
-        case 'O': PostCommand(app, CMD_OPEN_FILE); break;
-        case 'D': PostCommand(app, CMD_OPEN_DIRECTORY); break;
-        case 'T': PostCommand(app, CMD_ALWAYS_ON_TOP); break;
-        case 'H': PostCommand(app, CMD_HALF_HEIGHT); break;
+        case 'O': if (!repeat) PostCommand(app, CMD_OPEN_FILE); break;
+        case 'D': if (!repeat) PostCommand(app, CMD_OPEN_DIRECTORY); break;
+        case 'T': if (!repeat) PostCommand(app, CMD_ALWAYS_ON_TOP); break;
+        case 'H': if (!repeat) PostCommand(app, CMD_HALF_HEIGHT); break;
         case VK_ADD:
         case VK_OEM_PLUS: PostCommand(app, CMD_INCREASE_SIZE); break;
         case VK_SUBTRACT:

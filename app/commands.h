@@ -4,7 +4,8 @@
 
 // WM_COMMAND: the low word of wParam is the command.
 LRESULT OnCommand(AppState* app, WPARAM wParam);
-LRESULT OnKeyDown(AppState* app, WPARAM key);
+// keyData is the lParam of WM_KEYDOWN (bit 30: an auto-repeat).
+LRESULT OnKeyDown(AppState* app, WPARAM key, LPARAM keyData);
 LRESULT OnKeyUp(AppState* app, WPARAM key);
 // Handles Alt+X; the caller passes every system key on to DefWindowProcW.
 void OnSysKeyDown(AppState* app, WPARAM key);

@@ -86,10 +86,45 @@ void CountDownKill(AppState* app) {
     PostMessageW(app->mainWindow, WM_CLOSE, 0, 0);
 }
 
+bool IsOpenRequest(int32_t code) {
+    return code >= DEFER_OPEN_FILE && code <= DEFER_START_SEARCH;
+}
+
+bool IsNavigation(int32_t code) {
+    return code >= DEFER_NEXT && code <= DEFER_RANDOM;
+}
+
+// Whether a new request may replace the one parked in its slot.
+bool Displaces(int32_t parked, int32_t code) {
+    if (parked == DEFER_CLOSE) return false;
+    // Navigation aims at the list the open is about to replace, and the
+    // opened path starts playing by itself.
+    if (IsOpenRequest(parked) && IsNavigation(code)) return false;
+    // A parked removal rebuilds the order itself, after the search's own
+    // rebuild (see RepostDeferredCommands), so that rebuild adds nothing.
+    if (parked == DEFER_REMOVE_FAILED && code == DEFER_BUILD_ORDER) return false;
+    return true;
+}
+
+// Hands a parked code on. Everything that touches the list or starts a
+// search runs at once, before any message already queued (an end of play, a
+// Next key) can act on a list whose order is not built yet. A dialog or the
+// close is posted: neither a modal loop nor the window's destruction may run
+// inside the completion notice.
+void Deliver(AppState* app, int32_t code) {
+    const Repost repost = RepostFor(code);
+    if (!repost.message) return;
+    if (code == DEFER_CLOSE || code == DEFER_OPEN_FILE || code == DEFER_OPEN_DIRECTORY) {
+        PostMessageW(app->mainWindow, repost.message, repost.wParam, 0);
+    } else {
+        SendMessageW(app->mainWindow, repost.message, repost.wParam, 0);
+    }
+}
+
 }  // namespace
 
 void ParkCode(AppState* app, int slot, int32_t code) {
-    if (app->deferredSlots[slot] != DEFER_CLOSE) app->deferredSlots[slot] = code;
+    if (Displaces(app->deferredSlots[slot], code)) app->deferredSlots[slot] = code;
 }
 
 bool MayRunNow(AppState* app, int slot, int32_t code) {
@@ -110,14 +145,22 @@ void RepostDeferredCommands(AppState* app, int index) {
         PostMessageW(app->mainWindow, WM_CLOSE, 0, 0);
         return;
     }
+    // The slots are emptied before anything runs: an operation run here may
+    // start a new search and park its own requests in them.
+    int32_t parked[4];
     for (int slot = 0; slot < 4; ++slot) {
-        const Repost repost = RepostFor(app->deferredSlots[slot]);
-        if (repost.message) PostMessageW(app->mainWindow, repost.message, repost.wParam, 0);
+        parked[slot] = app->deferredSlots[slot];
         app->deferredSlots[slot] = 0;
     }
     app->statusKind = StatusShowText;
     app->statusTicks = 0;
     Store(app->redraw, 1);
+    for (int slot = 0; slot < 4; ++slot) {
+        // The failed track is looked up in the new list before it goes, so
+        // its successor there is what plays on.
+        if (parked[slot] == DEFER_REMOVE_FAILED) Deliver(app, DEFER_BUILD_ORDER);
+        Deliver(app, parked[slot]);
+    }
 }
 
 LRESULT OnTimerTick(AppState* app) {

@@ -26,6 +26,7 @@ namespace {
 const wchar_t kChildClassName[] = L"PebbletuneChild";
 constexpr int kIconResource = 102;
 constexpr DWORD kHandOffBytes = kBufferUnits * sizeof(wchar_t);
+constexpr UINT kHandOffTimeoutMs = 5000;
 
 using DwmExtendFrameFn = HRESULT(WINAPI*)(HWND, const void*);
 
@@ -121,14 +122,20 @@ void ParseCommandLine(wchar_t* out, const wchar_t* commandLine) {
     out[n] = 0;
 }
 
-bool HandOffToRunningInstance(const wchar_t* pathBuffer) {
+HandOff HandOffToRunningInstance(const wchar_t* pathBuffer) {
     HWND running = FindWindowW(kProductName, nullptr);
-    if (!running) return false;
+    if (!running) return HandOffNone;
     COPYDATASTRUCT data = {};
     data.dwData = 0;
     data.cbData = kHandOffBytes;
     data.lpData = const_cast<wchar_t*>(pathBuffer);
-    return SendMessageW(running, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data)) != 0;
+    // A hung first instance must not hang this launch as well.
+    DWORD_PTR accepted = 0;
+    if (!SendMessageTimeoutW(running, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data),
+                             SMTO_ABORTIFHUNG, kHandOffTimeoutMs, &accepted)) {
+        return HandOffUnanswered;
+    }
+    return accepted ? HandOffAccepted : HandOffNone;
 }
 
 HWND CreateMainWindow(AppState* app) {
@@ -173,7 +180,13 @@ int RunPlayer(HINSTANCE instance, const wchar_t* commandLine) {
     app->processId = GetCurrentProcessId();
     ParseCommandLine(app->pathBuffer, commandLine);
 
-    if (HandOffToRunningInstance(app->pathBuffer)) return 0;
+    switch (HandOffToRunningInstance(app->pathBuffer)) {
+    case HandOffAccepted: return 0;
+    // A second window beside an instance that does not answer would only
+    // fight it over the registry and the device.
+    case HandOffUnanswered: return kHandOffFailedExitCode;
+    case HandOffNone: break;
+    }
 
     LoadSettings(app);
 
@@ -304,7 +317,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_NCRBUTTONDOWN: return OnNcRButtonDown(app);
     case WM_NCRBUTTONUP: return OnNcRButtonUp(app, window, lParam);
     case WM_MOUSEWHEEL: return OnMouseWheel(app, wParam);
-    case WM_KEYDOWN: return OnKeyDown(app, wParam);
+    case WM_KEYDOWN: return OnKeyDown(app, wParam, lParam);
     case WM_KEYUP: return OnKeyUp(app, wParam);
     case WM_SYSKEYDOWN:
         OnSysKeyDown(app, wParam);

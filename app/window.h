@@ -4,16 +4,23 @@
 #include "app/app_state.h"
 
 // The whole process: defaults, hand-off, settings, window, loop. Returns the
-// exit code (always 0). wWinMain is a thin wrapper around it.
+// exit code: 0, or kHandOffFailedExitCode when a running instance did not
+// answer the hand-off. wWinMain is a thin wrapper around it.
 int RunPlayer(HINSTANCE instance, const wchar_t* commandLine);
+constexpr int kHandOffFailedExitCode = 1;
 
 // Takes the path from a command line: an optional leading quote is skipped and
 // the path ends at the next quote or after 259 characters. out holds 512 units.
 void ParseCommandLine(wchar_t* out, const wchar_t* commandLine);
 
-// Sends the single-instance hand-off to a running window of our class.
-// Returns true when the running instance took the path.
-bool HandOffToRunningInstance(const wchar_t* pathBuffer);
+// Sends the single-instance hand-off to a running window of our class,
+// waiting a few seconds at most.
+enum HandOff {
+    HandOffNone,        // no running window, or it refused the path
+    HandOffAccepted,    // the running instance took the path
+    HandOffUnanswered,  // it is hung, or did not answer in time
+};
+HandOff HandOffToRunningInstance(const wchar_t* pathBuffer);
 
 // Registers both window classes and creates the main window at
 // (windowX, windowY, windowWidth, windowHeight). Returns null on failure.

@@ -21,11 +21,13 @@ void SendSynchronous(AppState* app, UINT message, WPARAM wParam, LPARAM lParam, 
 }
 
 void PlayNextAfterEnd(AppState* app) {
+    // The deferral comes first: a search empties the list while it counts,
+    // and an empty list then must not be taken for the end of the music.
+    if (!MayRunNow(app, kSlotMain, DEFER_NEXT)) return;
     if (Load(app->trackCount) <= 0) {
         SignalPlayback(app, PB_STOP);
         return;
     }
-    if (!MayRunNow(app, kSlotMain, DEFER_NEXT)) return;
     GoToPosition(app, app->playPosition + 1);
 }
 

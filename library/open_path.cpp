@@ -105,6 +105,17 @@ void NormalizePathBuffer(wchar_t* pathBuffer) {
     }
 }
 
+void SetDirectoryPath(wchar_t* pathBuffer, const wchar_t* folder) {
+    // The whole folder path is kept: the buffer has room for the backslash
+    // even when the folder itself takes all 259 units.
+    std::memset(pathBuffer, 0, kBufferUnits * sizeof(wchar_t));
+    CopyText(pathBuffer, folder, kPathUnits - 1);
+    size_t n = wcslen(pathBuffer);
+    if (n > 0 && IsSeparator(pathBuffer[n - 1])) --n;
+    pathBuffer[n] = L'\\';
+    pathBuffer[n + 1] = 0;
+}
+
 void OpenPathBuffer(AppState* app) {
     if (!MayRunNow(app, kSlotMain, DEFER_OPEN_PATH)) return;
     NormalizePathBuffer(app->pathBuffer);

@@ -20,6 +20,9 @@ void CollapseSeparators(wchar_t* pathBuffer);
 // Cleans pathBuffer in place (separators, trailing backslash for
 // directories, cleared when nothing exists there).
 void NormalizePathBuffer(wchar_t* pathBuffer);
+// Puts a folder chosen in the Open Directory dialog (at most 259 units) into
+// pathBuffer (512 units), whole, ending in exactly one backslash.
+void SetDirectoryPath(wchar_t* pathBuffer, const wchar_t* folder);
 void OpenPathBuffer(AppState* app);
 void StartSearch(AppState* app);
 // Steps shared by StartSearch and Include Subdirectories: marks the search

@@ -40,7 +40,11 @@ INT_PTR OnAboutInit(HWND dialog) {
     SetDlgItemTextW(dialog, IDC_ABOUT_WEBSITE, kWebHost);
     ShowWindow(dialog, SW_SHOW);
     CentreDialog(dialog);
-    return TRUE;
+    // The first tab stop is the web-site button; starting there, Space or
+    // Enter would open the site. The box starts on OK, and FALSE keeps the
+    // dialog manager from moving the focus back.
+    SetFocus(GetDlgItem(dialog, IDCANCEL));
+    return FALSE;
 }
 
 INT_PTR OnAboutCommand(HWND dialog, WPARAM wParam) {

@@ -3,6 +3,7 @@
 #include <mmsystem.h>
 
 #include "playback/media_device.h"
+#include "settings/window_position.h"
 #include "skin/skin_state.h"
 
 const wchar_t kSettingsKey[] = L"Software\\Tallowen\\Pebbletune";
@@ -18,16 +19,9 @@ constexpr int32_t kMinSize = 1;
 constexpr int32_t kMaxSize = 12;
 constexpr int32_t kMaxScreenSize = 8;
 constexpr int32_t kScreenPerSize = 1080;
+constexpr uint32_t kFullVolume = 65535;
 // The optional types the user can switch; MP3 and WMA are always searched.
 constexpr uint32_t kSwitchableTypes = TYPE_AAC | TYPE_M4A | TYPE_MIDI | TYPE_WAV | TYPE_FLAC;
-// A face with no more than 12 skin pixels left on the screen cannot be
-// grabbed again, so such a position is not restored.
-constexpr int32_t kHiddenLeft = 474 - 12;
-constexpr int32_t kHiddenTop = 89 - 12;
-constexpr int32_t kEdgeMargin = 6;
-// A window closed with half of that reachable width or more beyond the left
-// edge keeps the position saved before.
-constexpr int32_t kHalfWidth = kHiddenLeft / 2;
 
 // Takes a stored value only when it is exactly what the player writes, a
 // 4-byte REG_DWORD; anything else leaves the default in place.
@@ -74,7 +68,7 @@ int32_t SizeFromScreen() {
     return size;
 }
 
-void SetDefaults(AppState* app) {
+void SetDefaults(AppState* app, uint32_t volume) {
     app->afterPlayback = kDefaultAfter;
     app->baseColor = kDefaultColor;
     app->fontType = 0;
@@ -84,7 +78,7 @@ void SetDefaults(AppState* app) {
     app->includeSubdirs = 0;
     app->alwaysOnTop = 0;
     Store(app->fileTypes, kDefaultTypes);
-    app->volume = ((app->startWaveVolume & 0xFFFF) + (app->startMidiVolume & 0xFFFF)) >> 1;
+    app->volume = volume;
     app->windowX = kDefaultX;
     app->windowY = kDefaultY;
 }
@@ -123,18 +117,11 @@ void RepairValues(AppState* app) {
     app->alwaysOnTop &= 1;
 }
 
-// Only the virtual screen's extent is consulted, not its origin: a position
-// that would leave too little of the face reachable goes to a sixth of it.
 void CheckPosition(AppState* app) {
-    const int32_t s = app->sizeFactor;
-    const int32_t width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
-    const int32_t height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
-    if (app->windowX <= -kHiddenLeft * s || app->windowX >= width - kEdgeMargin * s) {
-        app->windowX = width / 6;
-    }
-    if (app->windowY <= -kHiddenTop * s || app->windowY >= height - kEdgeMargin * s) {
-        app->windowY = height / 6;
-    }
+    const WindowPosition restored =
+        RestoredPosition({app->windowX, app->windowY}, app->sizeFactor, VirtualScreenBounds());
+    app->windowX = restored.x;
+    app->windowY = restored.y;
 }
 
 bool IsMinimised(HWND window) {
@@ -149,8 +136,7 @@ void TakeWindowPosition(AppState* app) {
     // Without a rectangle the last stored position is the best we have.
     if (!GetWindowRect(app->mainWindow, &r)) return;
     app->windowRect = {r.left, r.top, r.right, r.bottom};
-    const int32_t s = app->sizeFactor;
-    if (r.left > -kHalfWidth * s && r.top > (-kHiddenTop * s) / 2) {
+    if (KeepsPosition({r.left, r.top}, app->sizeFactor, VirtualScreenBounds())) {
         app->windowX = r.left;
         app->windowY = r.top;
     }
@@ -187,15 +173,26 @@ bool IsAtLeastMajorVersion(DWORD major) {
 
 }  // namespace
 
+uint32_t DefaultVolume(bool waveRead, uint32_t wave, bool midiRead, uint32_t midi) {
+    // A device that cannot be read says nothing about the volume; taking it
+    // as 0 would make a first run silent.
+    if (waveRead && midiRead) return ((wave & 0xFFFF) + (midi & 0xFFFF)) >> 1;
+    if (waveRead) return wave & 0xFFFF;
+    if (midiRead) return midi & 0xFFFF;
+    return kFullVolume;
+}
+
 void LoadSettings(AppState* app) {
     DWORD wave = 0;
-    if (waveOutGetVolume(reinterpret_cast<HWAVEOUT>(0), &wave) != MMSYSERR_NOERROR) wave = 0;
+    const bool waveRead = waveOutGetVolume(reinterpret_cast<HWAVEOUT>(0), &wave) == MMSYSERR_NOERROR;
+    if (!waveRead) wave = 0;
     DWORD midi = 0;
-    if (midiOutGetVolume(reinterpret_cast<HMIDIOUT>(0), &midi) != MMSYSERR_NOERROR) midi = 0;
+    const bool midiRead = midiOutGetVolume(reinterpret_cast<HMIDIOUT>(0), &midi) == MMSYSERR_NOERROR;
+    if (!midiRead) midi = 0;
     app->startWaveVolume = wave;
     app->startMidiVolume = midi;
 
-    SetDefaults(app);
+    SetDefaults(app, DefaultVolume(waveRead, wave, midiRead, midi));
     if (ReadStoredValues(app)) {
         RepairValues(app);
         CheckPosition(app);

@@ -5,4 +5,8 @@
 extern const wchar_t kSettingsKey[];  // under HKEY_CURRENT_USER
 
 void LoadSettings(AppState* app);
+// The volume of a first run (no stored "Volume"): the mean of the low words
+// of the two device volumes that could be read, the one alone when only one
+// could, full volume (65535) when neither could.
+uint32_t DefaultVolume(bool waveRead, uint32_t wave, bool midiRead, uint32_t midi);
 void SaveSettings(AppState* app);

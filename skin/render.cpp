@@ -16,6 +16,8 @@
 #define PEBBLETUNE_X64 0
 #endif
 
+#include "settings/window_position.h"
+
 namespace {
 
 const wchar_t* const kFontFaces[9] = {
@@ -95,19 +97,20 @@ void RenderStatusText(AppState* app, HDC paintDc, HDC memoryDc) {
         info.bmiHeader.biBitCount = static_cast<WORD>(8 * text.bytesPerPixel);
         info.bmiHeader.biCompression = BI_RGB;
         const size_t rowBytes = static_cast<size_t>(text.stride);
+        const float offsets[3] = {0.0f, 0.0f, 0.0f};
+        BuildRampTables(app->blendTables, app->colors.textGain, offsets, 3);
         if (rowBytes <= sizeof(app->scanLine)) {
             for (int32_t row = 0; row < text.height; ++row) {
                 const UINT line = static_cast<UINT>(text.height - 1 - row);
-                if (GetDIBits(memoryDc, bitmap, line, 1, app->scanLine, &info, DIB_RGB_COLORS) == 1) {
-                    std::memcpy(text.pixels + static_cast<size_t>(row) * rowBytes, app->scanLine, rowBytes);
-                }
+                // Only a line read back is grey on black; one that was not
+                // still holds coloured pixels, which would drift further.
+                if (GetDIBits(memoryDc, bitmap, line, 1, app->scanLine, &info, DIB_RGB_COLORS) != 1) continue;
+                std::memcpy(text.pixels + static_cast<size_t>(row) * rowBytes, app->scanLine, rowBytes);
+                ApplyTables(&text, Rect{0, row, text.width, row + 1}, app->blendTables);
             }
         }
         DeleteObject(bitmap);
     }
-    const float offsets[3] = {0.0f, 0.0f, 0.0f};
-    BuildRampTables(app->blendTables, app->colors.textGain, offsets, 3);
-    ApplyTables(&text, Rect{0, 0, text.width, text.height}, app->blendTables);
 }
 
 void DrawSeekOverlay(AppState* app, int32_t deviceState) {
@@ -549,11 +552,9 @@ void ApplySizeFactor(AppState* app, int32_t factor) {
     RECT rect = {};
     GetWindowRect(app->mainWindow, &rect);
     app->windowRect = Rect{rect.left, rect.top, rect.right, rect.bottom};
-    // A window dragged partly off the screen's top or left edge comes back
-    // into view with every size change, so a larger face is never pushed
-    // further out of reach.
-    SetWindowPos(app->mainWindow, nullptr, rect.left > 0 ? rect.left : 0, rect.top > 0 ? rect.top : 0,
-                 app->windowWidth, app->windowHeight, SWP_NOZORDER | SWP_NOOWNERZORDER | SWP_NOACTIVATE);
+    const WindowPosition corner = PulledOntoScreen({rect.left, rect.top}, VirtualScreenBounds());
+    SetWindowPos(app->mainWindow, nullptr, corner.x, corner.y, app->windowWidth, app->windowHeight,
+                 SWP_NOZORDER | SWP_NOOWNERZORDER | SWP_NOACTIVATE);
     Store(app->redraw, 1);
     InvalidateRect(app->mainWindow, nullptr, TRUE);
     UpdateWindow(app->mainWindow);

@@ -315,6 +315,33 @@ TEST_F(AboutBoxTest, ShowsTheTextCentredOnTheOwner) {
     DestroyWindow(owner);
 }
 
+TEST_F(AboutBoxTest, OpensWithTheFocusOnOkSoSpaceAndEnterOnlyCloseIt) {
+    const WPARAM keys[] = {VK_SPACE, VK_RETURN};
+    HWND owner = MakeOwner(200, 200);
+    for (WPARAM key : keys) {
+        HWND dialog = Open(owner);
+        ASSERT_TRUE(dialog);
+        HWND focus = GetFocus();
+        EXPECT_EQ(GetDlgItem(dialog, IDCANCEL), focus) << "key " << key;
+        // The key as it opens, to whatever holds the focus.
+        for (UINT message : {WM_KEYDOWN, WM_CHAR, WM_KEYUP}) {
+            MSG msg = {};
+            msg.hwnd = focus ? focus : dialog;
+            msg.message = message;
+            msg.wParam = message == WM_CHAR ? (key == VK_SPACE ? L' ' : L'\r') : key;
+            msg.lParam = message == WM_KEYUP ? static_cast<LPARAM>(0xC0000001) : 1;
+            if (!IsDialogMessageW(dialog, &msg)) {
+                TranslateMessage(&msg);
+                DispatchMessageW(&msg);
+            }
+        }
+        PumpFor(30);
+        EXPECT_FALSE(IsWindowVisible(dialog)) << "key " << key;
+        DestroyWindow(dialog);
+    }
+    DestroyWindow(owner);
+}
+
 TEST_F(AboutBoxTest, EnterEscapeOkAndCloseBoxCloseIt) {
     struct Case {
         const char* name;

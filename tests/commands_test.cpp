@@ -332,6 +332,17 @@ TEST_F(CommandsTest, SettingCommandsActDuringASearch) {
     for (int slot = 0; slot < 4; ++slot) EXPECT_EQ(0, app->deferredSlots[slot]) << slot;
 }
 
+TEST_F(CommandsTest, IncludeSubdirectoriesWithNothingOpenedOnlyTogglesTheSetting) {
+    ASSERT_EQ(0, app->searchDir[0]);
+    Run(CMD_SUBDIRS);
+    EXPECT_EQ(1, app->includeSubdirs);
+    EXPECT_EQ(Idle, Load(app->searchState));
+    EXPECT_EQ(nullptr, app->searchThreadHandle);
+    Run(CMD_SUBDIRS);
+    EXPECT_EQ(0, app->includeSubdirs);
+    EXPECT_EQ(Idle, Load(app->searchState));
+}
+
 TEST_F(CommandsTest, ShuffleTogglesWhenIdle) {
     Run(CMD_SHUFFLE);
     EXPECT_EQ(1, app->shuffle);
@@ -408,6 +419,31 @@ TEST_F(CommandsTest, KeyboardMapPostsCommands) {
         // Keys only post; nothing runs inside the key handler.
         EXPECT_EQ(top, app->alwaysOnTop) << name;
         EXPECT_EQ(half, app->halfHeight) << name;
+    }
+}
+
+TEST_F(CommandsTest, HeldCtrlTogglesAndDialogsActOncePerPressSizeKeysRepeat) {
+    struct Case {
+        WPARAM key;
+        int32_t command;
+        bool repeats;
+    };
+    const Case cases[] = {
+        {'O', CMD_OPEN_FILE, false},          {'D', CMD_OPEN_DIRECTORY, false},
+        {'T', CMD_ALWAYS_ON_TOP, false},      {'H', CMD_HALF_HEIGHT, false},
+        {VK_ADD, CMD_INCREASE_SIZE, true},    {VK_OEM_PLUS, CMD_INCREASE_SIZE, true},
+        {VK_SUBTRACT, CMD_DECREASE_SIZE, true}, {VK_OEM_MINUS, CMD_DECREASE_SIZE, true},
+    };
+    SetControl(true);
+    const LPARAM repeat = 1 | (1 << 30);
+    for (const Case& c : cases) {
+        TakePosted();
+        SendMessageW(window, WM_KEYDOWN, c.key, 1);
+        EXPECT_EQ(c.command, TakePosted().command) << "press of key " << c.key;
+        for (int i = 0; i < 3; ++i) {
+            SendMessageW(window, WM_KEYDOWN, c.key, repeat);
+            EXPECT_EQ(c.repeats ? c.command : 0, TakePosted().command) << "repeat of key " << c.key;
+        }
     }
 }
 

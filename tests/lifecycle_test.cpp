@@ -124,7 +124,7 @@ TEST_F(CloseTableTest, TickAppliesTheVolumeChangeOnce) {
 
     // Five Up key-downs within one tick sum before the volume changes.
     app->volume = 0;
-    for (int i = 0; i < 5; ++i) OnKeyDown(app, VK_UP);
+    for (int i = 0; i < 5; ++i) OnKeyDown(app, VK_UP, 1);
     EXPECT_EQ(app->volume, 0u);
     OnTimerTick(app);
     EXPECT_EQ(app->volume, 6553u);

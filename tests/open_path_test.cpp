@@ -131,6 +131,30 @@ TEST_F(NormalizeTest, DirectoriesEndInOneBackslashFilesInNoneMissingPathsAreClea
     }
 }
 
+TEST(SetDirectoryPath, KeepsTheWholeFolderAndEndsInOneBackslash) {
+    // Folder names as the dialog returns them, up to the longest of 259 units.
+    const std::wstring longest = L"C:\\" + std::wstring(255, L'a') + L"b";
+    ASSERT_EQ(longest.size(), 259u);
+    const CollapseCase cases[] = {
+        {L"C:\\music", L"C:\\music\\"},
+        {L"C:\\music\\", L"C:\\music\\"},
+        {L"C:\\music/", L"C:\\music\\"},
+        {L"C:\\", L"C:\\"},
+        {longest.substr(0, 258), longest.substr(0, 258) + L"\\"},
+        {longest, longest + L"\\"},
+        {longest.substr(0, 258) + L"\\", longest.substr(0, 258) + L"\\"},
+    };
+    for (const CollapseCase& c : cases) {
+        SCOPED_TRACE(c.input.size());
+        wchar_t buffer[kBufferUnits];
+        LoadSentinelBuffer(buffer, L"stale");
+        SetDirectoryPath(buffer, c.input.c_str());
+        EXPECT_EQ(std::wstring(buffer), c.expected);
+        EXPECT_EQ(std::count(buffer, buffer + kBufferUnits, L'\0'),
+                  static_cast<std::ptrdiff_t>(kBufferUnits - c.expected.size()));
+    }
+}
+
 class OpenPathWindowTest : public testing::Test {
 protected:
     void SetUp() override {

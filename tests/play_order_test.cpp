@@ -306,8 +306,9 @@ TEST_F(PlayOrderTest, RemovalDuringASearchParksInTheOrderSlot) {
     RemoveFailedTrack(app_);
     EXPECT_EQ(app_->deferredSlots[kSlotOrder], DEFER_REMOVE_FAILED);
     EXPECT_EQ(Load(app_->trackCount), 3);
+    // The removal rebuilds the order itself, so a rebuild does not displace it.
     BuildPlayOrder(app_);
-    EXPECT_EQ(app_->deferredSlots[kSlotOrder], DEFER_BUILD_ORDER);
+    EXPECT_EQ(app_->deferredSlots[kSlotOrder], DEFER_REMOVE_FAILED);
 }
 
 // The same operations driven by real searches in the player's window.
@@ -403,6 +404,62 @@ TEST_F(PlayOrderWindowTest, NextDuringASearchRunsOnceAfterIt) {
     EXPECT_EQ(app_->playPosition, 2);
     EXPECT_EQ(std::wstring(app_->currentPath), listing_[2]);
     EXPECT_EQ(app_->deferredSlots[kSlotMain], 0);
+}
+
+TEST_F(PlayOrderWindowTest, ATrackThatFailsDuringASearchIsRemovedFromTheNewListAndPlayNextGoesOn) {
+    ASSERT_TRUE(OpenAndWait(app_, listing_[1]));
+    ASSERT_EQ(std::wstring(app_->currentPath), listing_[1]);
+    // Searching again with subdirectories while the track is being opened;
+    // the search thread waits for its first handshake until this thread pumps.
+    SendMessageW(app_->mainWindow, WM_COMMAND, CMD_SUBDIRS, 0);
+    ASSERT_EQ(Load(app_->searchState), Running);
+    SendMessageW(app_->mainWindow, WM_APP_STATUS, STATUS_OPEN_FAILED,
+                 reinterpret_cast<LPARAM>(listing_[1].c_str()));
+    EXPECT_EQ(app_->deferredSlots[kSlotOrder], DEFER_REMOVE_FAILED);
+    app_->commandFlags = 0;
+    ASSERT_TRUE(WaitForSearch(app_));
+
+    std::vector<std::wstring> rest = listing_;
+    rest.erase(rest.begin() + 1);
+    EXPECT_EQ(TrackPaths(app_), rest);
+    EXPECT_EQ(app_->statusKind, StatusOpenFailed);
+    // Play Next goes on with the failed track's successor in the new list.
+    EXPECT_EQ(std::wstring(app_->currentPath), listing_[2]);
+    EXPECT_EQ(app_->commandFlags & PB_PLAY, PB_PLAY);
+}
+
+TEST_F(PlayOrderWindowTest, MessagesQueuedBeforeASearchEndsFindTheNewOrderBuilt) {
+    const std::wstring opened = listing_[2];
+    struct Case {
+        const char* name;
+        UINT message;
+        WPARAM wParam;
+        std::wstring playing;
+    };
+    const Case cases[] = {
+        // Within half a second of the opened file's selection: ignored.
+        {"Next key", WM_COMMAND, CMD_NEXT, opened},
+        // The track that played before ended: on from the opened file.
+        {"end of play", MM_MCINOTIFY, MCI_NOTIFY_SUCCESSFUL, listing_[3]},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(OpenAndWait(app_, opened));
+        // The search has listed the folder but its end is not handled yet:
+        // the order is zeroed, the opened file and its selection are parked,
+        // and a message sits in the queue ahead of the completion notice.
+        CopyText(app_->currentPath, opened.c_str(), kBufferUnits - 1);
+        Store(app_->currentTrack, -1);
+        std::memset(Load(app_->playOrder), 0, 4 * sizeof(int32_t));
+        Store(app_->searchState, Running);
+        app_->deferredSlots[kSlotOrder] = DEFER_BUILD_ORDER;
+        app_->deferredSlots[kSlotSelect] = DEFER_SELECT_TRACK;
+        app_->ticksSinceSelect = 10;
+        PostMessageW(app_->mainWindow, c.message, c.wParam, 0);
+        SendMessageW(app_->mainWindow, WM_APP_WORKER_DONE, app_->searchToken, kSearchWorker);
+        PumpFor(30);
+        EXPECT_EQ(std::wstring(app_->currentPath), c.playing);
+    }
 }
 
 }  // namespace

@@ -15,6 +15,18 @@
 
 namespace {
 
+// Messages the handlers send to the main window arrive here at once, while
+// posted ones wait in the queue for TakePosted.
+std::vector<PostedMessage> g_sent;
+
+LRESULT CALLBACK RecordSent(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message >= WM_APP || message == WM_COMMAND || message == WM_CLOSE) {
+        g_sent.push_back({message, wParam, lParam});
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
 class ProtocolTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -23,6 +35,12 @@ protected:
         ASSERT_NE(app->mainWindow, nullptr);
         app->wakeEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
         TakePosted(app->mainWindow);
+        g_sent.clear();
+    }
+    // The re-posting runs parked requests at once through the window
+    // procedure; this records them instead.
+    void RecordSentMessages() {
+        SetWindowLongPtrW(app->mainWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordSent));
     }
     void TearDown() override {
         DestroyWindow(app->mainWindow);
@@ -57,43 +75,66 @@ TEST_F(ProtocolTest, DeferralRuleActsParksOrDropsBySearchState) {
     }
 }
 
-TEST_F(ProtocolTest, EveryParkedCodeIsRepostedAsItsMessage) {
+TEST_F(ProtocolTest, EveryParkedCodeIsHandedOnAsItsMessage) {
+    RecordSentMessages();
     struct Case {
         int32_t code;
         int slot;
         UINT message;
         WPARAM wParam;
+        bool posted;  // dialogs and the close wait in the queue; the rest run at once
     };
     const Case cases[] = {
-        {1, 1, WM_CLOSE, 0},           {2, 1, WM_COMMAND, 9001},       {3, 1, WM_COMMAND, 9002},
-        {4, 1, WM_APP_OPERATION, 4},  {5, 1, WM_APP_OPERATION, 5},   {6, 0, WM_APP_OPERATION, 6},
-        {7, 0, WM_COMMAND, 9005},     {8, 2, WM_APP_OPERATION, 8},   {9, 0, WM_APP_OPERATION, 9},
-        {10, 3, WM_COMMAND, 9006},    {11, 1, WM_COMMAND, 9015},     {12, 1, WM_COMMAND, 9014},
-        {13, 1, WM_APP_OPERATION, 13}, {14, 1, WM_COMMAND, 9016},
+        {1, 1, WM_CLOSE, 0, true},             {2, 1, WM_COMMAND, 9001, true},
+        {3, 1, WM_COMMAND, 9002, true},        {4, 1, WM_APP_OPERATION, 4, false},
+        {5, 1, WM_APP_OPERATION, 5, false},    {6, 0, WM_APP_OPERATION, 6, false},
+        {7, 0, WM_COMMAND, 9005, false},       {8, 2, WM_APP_OPERATION, 8, false},
+        {10, 3, WM_COMMAND, 9006, false},      {11, 1, WM_COMMAND, 9015, false},
+        {12, 1, WM_COMMAND, 9014, false},      {13, 1, WM_APP_OPERATION, 13, false},
+        {14, 1, WM_COMMAND, 9016, false},
     };
     for (const Case& c : cases) {
         Store(app->searchState, Running);
         app->searchToken = 0x1234;
         app->deferredSlots[c.slot] = c.code;
+        g_sent.clear();
         OnWorkerDone(app, 0x1234, kSearchWorker);
         const auto posted = TakePosted(app->mainWindow);
-        ASSERT_EQ(posted.size(), 1u) << "code " << c.code;
-        EXPECT_EQ(posted[0].message, c.message) << "code " << c.code;
-        EXPECT_EQ(posted[0].wParam, c.wParam) << "code " << c.code;
-        EXPECT_EQ(posted[0].lParam, 0) << "code " << c.code;
+        const auto& delivered = c.posted ? posted : g_sent;
+        EXPECT_TRUE((c.posted ? g_sent : posted).empty()) << "code " << c.code;
+        ASSERT_EQ(delivered.size(), 1u) << "code " << c.code;
+        EXPECT_EQ(delivered[0].message, c.message) << "code " << c.code;
+        EXPECT_EQ(delivered[0].wParam, c.wParam) << "code " << c.code;
+        EXPECT_EQ(delivered[0].lParam, 0) << "code " << c.code;
         EXPECT_EQ(app->deferredSlots[c.slot], 0) << "code " << c.code;
     }
-    // Unknown codes post nothing but are cleared all the same.
+    // Unknown codes deliver nothing but are cleared all the same.
     Store(app->searchState, Running);
     app->deferredSlots[0] = 15;
     app->deferredSlots[3] = -2;
+    g_sent.clear();
     OnWorkerDone(app, 0x1234, kSearchWorker);
     EXPECT_TRUE(TakePosted(app->mainWindow).empty());
+    EXPECT_TRUE(g_sent.empty());
     EXPECT_EQ(app->deferredSlots[0], 0);
     EXPECT_EQ(app->deferredSlots[3], 0);
 }
 
-TEST_F(ProtocolTest, AcceptedSearchCompletionRepostsInSlotOrderAndEndsTheNotice) {
+TEST_F(ProtocolTest, AParkedRemovalRunsBehindARebuildOfTheNewList) {
+    RecordSentMessages();
+    Store(app->searchState, Running);
+    app->searchToken = 9;
+    app->deferredSlots[kSlotOrder] = DEFER_REMOVE_FAILED;
+    OnWorkerDone(app, 9, kSearchWorker);
+    ASSERT_EQ(g_sent.size(), 2u);
+    EXPECT_EQ(g_sent[0].message, WM_APP_OPERATION);
+    EXPECT_EQ(g_sent[0].wParam, static_cast<WPARAM>(DEFER_BUILD_ORDER));
+    EXPECT_EQ(g_sent[1].message, WM_APP_OPERATION);
+    EXPECT_EQ(g_sent[1].wParam, static_cast<WPARAM>(DEFER_REMOVE_FAILED));
+}
+
+TEST_F(ProtocolTest, AcceptedSearchCompletionRunsTheParkedRequestsInSlotOrderAndEndsTheNotice) {
+    RecordSentMessages();
     Store(app->searchState, Running);
     app->searchToken = 77;
     app->deferredSlots[3] = DEFER_SUBDIRS;
@@ -106,19 +147,57 @@ TEST_F(ProtocolTest, AcceptedSearchCompletionRepostsInSlotOrderAndEndsTheNotice)
 
     OnWorkerDone(app, 77, 3);  // only the low bit names the worker
 
-    const auto posted = TakePosted(app->mainWindow);
-    ASSERT_EQ(posted.size(), 4u);
-    EXPECT_EQ(posted[0].message, WM_APP_OPERATION);
-    EXPECT_EQ(posted[0].wParam, 6u);
-    EXPECT_EQ(posted[1].message, static_cast<UINT>(WM_COMMAND));
-    EXPECT_EQ(posted[1].wParam, 9015u);
-    EXPECT_EQ(posted[2].message, WM_APP_OPERATION);
-    EXPECT_EQ(posted[2].wParam, 8u);
-    EXPECT_EQ(posted[3].wParam, 9006u);
+    EXPECT_TRUE(TakePosted(app->mainWindow).empty());
+    ASSERT_EQ(g_sent.size(), 4u);
+    EXPECT_EQ(g_sent[0].message, WM_APP_OPERATION);
+    EXPECT_EQ(g_sent[0].wParam, 6u);
+    EXPECT_EQ(g_sent[1].message, static_cast<UINT>(WM_COMMAND));
+    EXPECT_EQ(g_sent[1].wParam, 9015u);
+    EXPECT_EQ(g_sent[2].message, WM_APP_OPERATION);
+    EXPECT_EQ(g_sent[2].wParam, 8u);
+    EXPECT_EQ(g_sent[3].wParam, 9006u);
     EXPECT_EQ(Load(app->searchState), Idle);
     EXPECT_EQ(app->statusKind, StatusShowText);
     EXPECT_EQ(app->statusTicks, 0);
     EXPECT_EQ(Load(app->redraw), 1);
+}
+
+TEST_F(ProtocolTest, OpenRequestsAndRemovalsAreNotDisplacedByWhatCannotReplaceThem) {
+    struct Case {
+        int32_t parked;
+        int32_t code;
+        int32_t kept;
+    };
+    const Case cases[] = {
+        // Navigation never displaces an open request.
+        {DEFER_OPEN_PATH, DEFER_NEXT, DEFER_OPEN_PATH},
+        {DEFER_OPEN_PATH, DEFER_PREVIOUS, DEFER_OPEN_PATH},
+        {DEFER_OPEN_PATH, DEFER_REPLAY_POSITION, DEFER_OPEN_PATH},
+        {DEFER_OPEN_PATH, DEFER_RANDOM, DEFER_OPEN_PATH},
+        {DEFER_OPEN_FILE, DEFER_NEXT, DEFER_OPEN_FILE},
+        {DEFER_OPEN_DIRECTORY, DEFER_RANDOM, DEFER_OPEN_DIRECTORY},
+        {DEFER_START_SEARCH, DEFER_PREVIOUS, DEFER_START_SEARCH},
+        // A newer open, or the close, still replaces it; an open replaces navigation.
+        {DEFER_OPEN_FILE, DEFER_OPEN_DIRECTORY, DEFER_OPEN_DIRECTORY},
+        {DEFER_OPEN_PATH, DEFER_CLOSE, DEFER_CLOSE},
+        {DEFER_NEXT, DEFER_OPEN_PATH, DEFER_OPEN_PATH},
+        {DEFER_NEXT, DEFER_PREVIOUS, DEFER_PREVIOUS},
+        // The search's rebuild never displaces a removal, which rebuilds itself.
+        {DEFER_REMOVE_FAILED, DEFER_BUILD_ORDER, DEFER_REMOVE_FAILED},
+        {DEFER_BUILD_ORDER, DEFER_REMOVE_FAILED, DEFER_REMOVE_FAILED},
+        {DEFER_SHUFFLE, DEFER_BUILD_ORDER, DEFER_BUILD_ORDER},
+    };
+    for (const Case& c : cases) {
+        const int slot = c.code == DEFER_BUILD_ORDER || c.code == DEFER_REMOVE_FAILED ? kSlotOrder : kSlotMain;
+        app->deferredSlots[slot] = c.parked;
+        ParkCode(app, slot, c.code);
+        EXPECT_EQ(app->deferredSlots[slot], c.kept) << "parked " << c.parked << ", then " << c.code;
+    }
+    // The search thread's own request goes through the same rule.
+    Store(app->searchState, Running);
+    app->deferredSlots[kSlotOrder] = DEFER_REMOVE_FAILED;
+    EXPECT_EQ(OnDefer(app, DEFER_BUILD_ORDER, kSlotOrder), 1);
+    EXPECT_EQ(app->deferredSlots[kSlotOrder], DEFER_REMOVE_FAILED);
 }
 
 TEST_F(ProtocolTest, StaleOrLateCompletionNoticesAreIgnored) {
@@ -292,12 +371,17 @@ TEST_F(ProtocolTest, EndOfPlayRunsTheAfterPlaybackAction) {
 }
 
 TEST_F(ProtocolTest, PlayNextDuringASearchParksTheNextTrack) {
-    Store(app->trackCount, 3);
     app->afterPlayback = AFTER_NEXT;
     Store(app->searchState, Running);
-    OnMciNotify(app, MCI_NOTIFY_SUCCESSFUL, 1);
-    EXPECT_EQ(app->deferredSlots[kSlotMain], DEFER_NEXT);
-    EXPECT_EQ(app->commandFlags, 0u);
+    // While the search counts, the list reads empty; that is no end of music.
+    for (int32_t count : {3, 0}) {
+        Store(app->trackCount, count);
+        app->deferredSlots[kSlotMain] = 0;
+        OnMciNotify(app, MCI_NOTIFY_SUCCESSFUL, 1);
+        EXPECT_EQ(app->deferredSlots[kSlotMain], DEFER_NEXT) << count << " tracks";
+        EXPECT_EQ(app->commandFlags, 0u) << count << " tracks";
+        EXPECT_FALSE(WakeSignalled()) << count << " tracks";
+    }
 
     app->deferredSlots[kSlotMain] = DEFER_CLOSE;
     OnMciNotify(app, MCI_NOTIFY_SUCCESSFUL, 1);

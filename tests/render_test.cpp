@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "skin/render.h"
 #include "skin/skin_state.h"
@@ -190,6 +191,21 @@ TEST(Frame, TextIsDrawnInTheAccentHueOnBlack) {
     }
     EXPECT_TRUE(sawFull) << std::hex << "no pixel of full strength 0x" << full;
     EXPECT_EQ(0u, Pixel(app->images.frameImage, kDisplay.right - 1, kDisplay.bottom - 1));
+}
+
+TEST(Frame, ATextThatCouldNotBeDrawnIsNotRecolouredAgain) {
+    AppState* app = PrepareSkin(0);
+    SetStatus(app, L"Pebbletune", StatusShowText, 0);
+    Compose(app);
+    RasterImage& text = app->images.textImage;
+    const std::vector<uint8_t> before(text.pixels, text.pixels + text.stride * text.height);
+    // A new text, but no memory context to draw it in: no bitmap is created.
+    SetStatus(app, L"Another line", StatusShowText, 0);
+    Contexts dc;
+    Store(app->redraw, 1);
+    ComposeFrame(app, dc.screen, nullptr);
+    const std::vector<uint8_t> after(text.pixels, text.pixels + text.stride * text.height);
+    EXPECT_TRUE(before == after) << "the old pixels went through the colour tables again";
 }
 
 TEST(Frame, EmptyTextLeavesTheDisplayGradient) {

@@ -6,6 +6,7 @@
 
 #include "app/commands.h"
 #include "settings/settings.h"
+#include "settings/window_position.h"
 #include "support/window_fixture.h"
 
 #include <mmsystem.h>
@@ -94,12 +95,16 @@ int32_t ScreenSize() {
     return s;
 }
 
+// The first-run volume from the devices that can be read here (under Wine
+// without a sound card neither can, which makes it full volume).
 uint32_t StartVolume() {
     DWORD wave = 0;
     DWORD midi = 0;
-    if (waveOutGetVolume(reinterpret_cast<HWAVEOUT>(0), &wave) != MMSYSERR_NOERROR) wave = 0;
-    if (midiOutGetVolume(reinterpret_cast<HMIDIOUT>(0), &midi) != MMSYSERR_NOERROR) midi = 0;
-    return ((wave & 0xFFFF) + (midi & 0xFFFF)) / 2;
+    const bool waveRead = waveOutGetVolume(reinterpret_cast<HWAVEOUT>(0), &wave) == MMSYSERR_NOERROR;
+    const bool midiRead = midiOutGetVolume(reinterpret_cast<HMIDIOUT>(0), &midi) == MMSYSERR_NOERROR;
+    if (waveRead && midiRead) return ((wave & 0xFFFF) + (midi & 0xFFFF)) / 2;
+    if (waveRead || midiRead) return (waveRead ? wave : midi) & 0xFFFF;
+    return 65535;
 }
 
 TEST_F(SettingsTest, FirstRunTakesTheDefaults) {
@@ -130,6 +135,111 @@ TEST_F(SettingsTest, FirstRunTakesTheDefaults) {
     EXPECT_EQ(StatusShowText, app->statusKind);
     EXPECT_EQ(0, app->statusTicks);
     EXPECT_FALSE(ReadStored(L"After").present) << "loading must not create the key";
+}
+
+TEST(DefaultVolumeTest, UnreadableDevicesDoNotCountAsSilent) {
+    struct Case {
+        bool waveRead;
+        uint32_t wave;
+        bool midiRead;
+        uint32_t midi;
+        uint32_t expected;
+    };
+    const Case cases[] = {
+        {true, 0x80008000, true, 0x20002000, 0x5000},  // the mean of the low words
+        {true, 0xFFFF1000, true, 0x00003000, 0x2000},
+        {true, 0x12340000, true, 0, 0},                 // both read as silent: silent
+        {true, 0xFFFF4000, false, 0, 0x4000},
+        {true, 0x12344000, false, 0xFFFF, 0x4000},
+        {false, 0, true, 0x00006000, 0x6000},
+        {false, 0xFFFF, true, 0xAAAA1111, 0x1111},
+        {false, 0, false, 0, 65535},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.expected, DefaultVolume(c.waveRead, c.wave, c.midiRead, c.midi))
+            << c.waveRead << " " << std::hex << c.wave << " " << c.midiRead << " " << c.midi;
+        // Wave and MIDI count alike.
+        EXPECT_EQ(c.expected, DefaultVolume(c.midiRead, c.midi, c.waveRead, c.wave));
+    }
+}
+
+TEST_F(SettingsTest, AStoredVolumeIsKeptWhateverTheDevicesSay) {
+    for (uint32_t stored : {0u, 1234u, 65535u}) {
+        ClearStored();
+        StoreDword(L"Volume", stored);
+        app = ResetWithDefaults();
+        LoadSettings(app);
+        EXPECT_EQ(stored, app->volume);
+    }
+}
+
+TEST(WindowPositionTest, StartUpCheckUsesTheVirtualScreensOriginAndSize) {
+    // A monitor 1920 wide left of the primary one and one 300 higher.
+    const ScreenBounds screen = {-1920, -300, 3840, 1380};
+    struct Case {
+        int32_t size;
+        WindowPosition stored;
+        WindowPosition expected;
+    };
+    const Case cases[] = {
+        {1, {-1800, -200}, {-1800, -200}},             // on the left monitor: kept
+        {2, {-1920 - 462 * 2 + 1, 40}, {-1920 - 462 * 2 + 1, 40}},
+        {2, {-1920 - 462 * 2, 40}, {-1920 + 3840 / 6, 40}},
+        {1, {1920 - 7, 40}, {1920 - 7, 40}},
+        {1, {1920 - 6, 40}, {-1920 + 3840 / 6, 40}},
+        {3, {300, -300 - 77 * 3 + 1}, {300, -300 - 77 * 3 + 1}},
+        {3, {300, -300 - 77 * 3}, {300, -300 + 1380 / 6}},
+        {3, {300, 1080 - 19}, {300, 1080 - 19}},
+        {3, {300, 1080 - 18}, {300, -300 + 1380 / 6}},
+        {1, {-10000, 100000}, {-1920 + 3840 / 6, -300 + 1380 / 6}},
+    };
+    for (const Case& c : cases) {
+        const WindowPosition got = RestoredPosition(c.stored, c.size, screen);
+        EXPECT_EQ(c.expected.x, got.x) << "size " << c.size << " at " << c.stored.x << "," << c.stored.y;
+        EXPECT_EQ(c.expected.y, got.y) << "size " << c.size << " at " << c.stored.x << "," << c.stored.y;
+    }
+}
+
+TEST(WindowPositionTest, SaveKeepsPositionsOnEveryMonitor) {
+    const ScreenBounds screen = {-1280, -1024, 3200, 2104};
+    struct Case {
+        int32_t size;
+        WindowPosition corner;
+        bool kept;
+    };
+    const Case cases[] = {
+        {1, {-1000, -900}, true},  // on the monitor above and to the left
+        {2, {-1280 - 230 * 2, 40}, true},
+        {2, {-1280 - 231 * 2, 40}, false},
+        {2, {50, -1024 - 76}, true},
+        {2, {50, -1024 - 77}, false},
+        {1, {50, -1024 - 37}, true},
+        {1, {50, -1024 - 38}, false},  // -77 / 2 rounds toward zero
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.kept, KeepsPosition(c.corner, c.size, screen))
+            << "size " << c.size << " at " << c.corner.x << "," << c.corner.y;
+    }
+}
+
+TEST(WindowPositionTest, ResizingPullsTheCornerOntoTheVirtualScreen) {
+    const ScreenBounds screen = {-1920, -200, 3840, 1280};
+    struct Case {
+        WindowPosition corner;
+        WindowPosition expected;
+    };
+    const Case cases[] = {
+        {{-1500, -100}, {-1500, -100}},  // on the left monitor: stays
+        {{-1950, 40}, {-1920, 40}},
+        {{300, -250}, {300, -200}},
+        {{-2500, -900}, {-1920, -200}},
+        {{2000, 1500}, {2000, 1500}},
+    };
+    for (const Case& c : cases) {
+        const WindowPosition got = PulledOntoScreen(c.corner, screen);
+        EXPECT_EQ(c.expected.x, got.x) << c.corner.x << "," << c.corner.y;
+        EXPECT_EQ(c.expected.y, got.y) << c.corner.x << "," << c.corner.y;
+    }
 }
 
 TEST_F(SettingsTest, StoredValuesAreRepaired) {
