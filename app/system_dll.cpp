@@ -51,3 +51,15 @@ bool OpenWebAddress(HWND owner, const wchar_t* address) {
     // ShellExecute reports success as a value above 32.
     return fn && reinterpret_cast<INT_PTR>(fn(owner, L"open", address, nullptr, nullptr, SW_SHOWNORMAL)) > 32;
 }
+
+UINT DroppedFile(HDROP drop, UINT index, wchar_t* name, UINT units) {
+    using Fn = UINT(WINAPI*)(HDROP, UINT, wchar_t*, UINT);
+    auto fn = Resolve<Fn>(L"shell32.dll", "DragQueryFileW");
+    return fn ? fn(drop, index, name, units) : 0;
+}
+
+void FinishDrop(HDROP drop) {
+    using Fn = void(WINAPI*)(HDROP);
+    auto fn = Resolve<Fn>(L"shell32.dll", "DragFinish");
+    if (fn) fn(drop);
+}

@@ -4,6 +4,7 @@
 #pragma once
 #include <windows.h>
 #include <commdlg.h>
+#include <shellapi.h>
 #include <shlobj.h>
 
 // Each returns what the system function returns, or its failure value when
@@ -14,3 +15,8 @@ PIDLIST_ABSOLUTE BrowseForFolder(BROWSEINFOW* info);
 BOOL PathFromItemList(PCIDLIST_ABSOLUTE item, wchar_t* path);
 HRESULT MusicFolderPath(wchar_t* path);
 bool OpenWebAddress(HWND owner, const wchar_t* address);
+// DragQueryFileW: the item count (index 0xFFFFFFFF), or the length of item
+// index without its terminator (name null), or that name copied.
+UINT DroppedFile(HDROP drop, UINT index, wchar_t* name, UINT units);
+// DragFinish: releases the drop.
+void FinishDrop(HDROP drop);

@@ -11,6 +11,7 @@
 
 #include "app/commands.h"
 #include "app/deferred.h"
+#include "app/desktop_input.h"
 #include "app/worker_protocol.h"
 #include "library/open_path.h"
 #include "library/play_order.h"
@@ -220,7 +221,9 @@ LRESULT OnCreate(AppState* app, HWND window) {
     if (!CreateWindowResources(app, window)) {
         MessageBoxW(window, L"Window creation failed.", L"Error", MB_ICONERROR);
         PostMessageW(window, WM_CLOSE, 0, 0);
+        return 0;
     }
+    ListenToDesktop(window);
     return 0;
 }
 
@@ -248,6 +251,7 @@ LRESULT OnClose(AppState* app) {
 }
 
 LRESULT OnDestroy(AppState* app) {
+    StopListeningToDesktop(app->mainWindow);
     if (Load(app->playbackState) != Closing) return 0;
 
     // Wait for whichever workers exist; a null handle would make a combined
@@ -322,6 +326,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_SYSKEYDOWN:
         OnSysKeyDown(app, wParam);
         return DefWindowProcW(window, message, wParam, lParam);
+    case WM_SYSKEYUP: return OnSysKeyUp(app, window, wParam, lParam);
+    case WM_APPCOMMAND: return OnAppCommand(app, window, wParam, lParam);
+    case WM_DROPFILES: return OnDropFiles(app, reinterpret_cast<HDROP>(wParam));
     case WM_COMMAND: return OnCommand(app, wParam);
     case WM_TIMER: return OnTimerTick(app);
     case WM_APP_SNAPSHOT: return OnSnapshot(app, wParam);
@@ -331,7 +338,10 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_APP_OPERATION: return OnOperation(app, wParam);
     case MM_MCINOTIFY: return OnMciNotify(app, wParam, lParam);
     case WM_POWERBROADCAST: return OnPowerBroadcast(app, wParam);
-    default: return DefWindowProcW(window, message, wParam, lParam);
+    default:
+        // The shell's notice has no fixed number; it is registered at creation.
+        if (IsShellHookMessage(message)) return OnShellHook(app, wParam, lParam);
+        return DefWindowProcW(window, message, wParam, lParam);
     }
 }
 
