@@ -56,6 +56,15 @@ foreach(source ${TEST_SOURCES})
     PROPERTIES TIMEOUT 180)
 endforeach()
 
+# The version resource is compared with the project version itself.
+target_link_libraries(about_test PRIVATE version)
+target_compile_definitions(about_test PRIVATE
+  "PEBBLETUNE_PROJECT_VERSION=L\"${PROJECT_VERSION}\""
+  PEBBLETUNE_PROJECT_MAJOR=${PROJECT_VERSION_MAJOR}
+  PEBBLETUNE_PROJECT_MINOR=${PROJECT_VERSION_MINOR}
+  PEBBLETUNE_PROJECT_PATCH=${PROJECT_VERSION_PATCH}
+  "PEBBLETUNE_PROJECT_COPYRIGHT=L\"${PEBBLETUNE_COPYRIGHT}\"")
+
 # The platform-free code built natively (build/native) under AddressSanitizer
 # and UBSan, and the bounded fuzz run.
 set(NATIVE_BUILD_DIR "" CACHE PATH "Build directory of the native sanitizer build")

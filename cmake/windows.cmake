@@ -46,12 +46,14 @@ else()
 endif()
 add_custom_target(icon DEPENDS ${ICON_FILE})
 
+configure_file(${CMAKE_SOURCE_DIR}/resources/version.h.in ${CMAKE_BINARY_DIR}/generated/version.h @ONLY)
+
 add_executable(Pebbletune WIN32
   ${CMAKE_SOURCE_DIR}/app/main.cpp
   ${CMAKE_SOURCE_DIR}/resources/pebbletune.rc)
 add_dependencies(Pebbletune icon)
 set_source_files_properties(${CMAKE_SOURCE_DIR}/resources/pebbletune.rc PROPERTIES
-  OBJECT_DEPENDS "${ICON_FILE};${CMAKE_SOURCE_DIR}/resources/pebbletune.manifest;${CMAKE_SOURCE_DIR}/resources/resource.h")
+  OBJECT_DEPENDS "${ICON_FILE};${CMAKE_SOURCE_DIR}/resources/pebbletune.manifest;${CMAKE_SOURCE_DIR}/resources/resource.h;${CMAKE_BINARY_DIR}/generated/version.h")
 target_include_directories(Pebbletune PRIVATE ${CMAKE_BINARY_DIR}/generated ${CMAKE_SOURCE_DIR}/resources)
 target_compile_options(Pebbletune PRIVATE ${APP_WARNINGS} ${APP_NO_EXCEPTIONS})
 target_link_libraries(Pebbletune PRIVATE pebbletune_core)
