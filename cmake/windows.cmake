@@ -61,6 +61,16 @@ set_target_properties(Pebbletune PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BIN
 if(MINGW)
   # One self-contained exe: only system DLLs are imported.
   target_link_options(Pebbletune PRIVATE -static -municode)
+  # The exe that ships carries no debug sections (most of them come from the
+  # static runtime); what there is moves to Pebbletune.debug beside it, found
+  # again through the debug link when a crash address needs a name.
+  if(NOT CMAKE_BUILD_TYPE STREQUAL "Debug")
+    add_custom_command(TARGET Pebbletune POST_BUILD
+      COMMAND ${CMAKE_OBJCOPY} --only-keep-debug Pebbletune.exe Pebbletune.debug
+      COMMAND ${CMAKE_OBJCOPY} --strip-all --add-gnu-debuglink=Pebbletune.debug Pebbletune.exe
+      WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin
+      VERBATIM)
+  endif()
 endif()
 
 option(PEBBLETUNE_TESTS "Build the tests (needs GoogleTest sources)" ON)
