@@ -84,7 +84,15 @@ if(NATIVE_BUILD_DIR)
   endforeach()
 endif()
 
-# Process-level tests: scripts that run Pebbletune.exe itself.
+# Process-level tests: scripts that run Pebbletune.exe itself. The installer
+# test starts the Explorer verbs through run_verb, as the shell would.
+add_executable(run_verb ${CMAKE_SOURCE_DIR}/tests/process/run_verb.cpp)
+target_compile_definitions(run_verb PRIVATE UNICODE _UNICODE)
+target_compile_options(run_verb PRIVATE ${TEST_WARNINGS})
+target_link_libraries(run_verb PRIVATE advapi32)
+if(MINGW)
+  target_link_options(run_verb PRIVATE -static -municode)
+endif()
 file(GLOB PROCESS_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/process/*_test.sh)
 foreach(script ${PROCESS_TESTS})
   get_filename_component(name ${script} NAME_WE)
