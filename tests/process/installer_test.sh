@@ -45,12 +45,14 @@ zip=$work/dist/Pebbletune-$version-win64.zip
 [ -f "$setup" ] && [ -f "$zip" ] || fail "package.sh did not write $(basename "$setup") and $(basename "$zip")"
 cmp -s "$exe" <(unzip -p "$zip" Pebbletune.exe) || fail "the zip's exe is not the exe under test"
 
-# --- a fresh prefix of our own, with its own server
+# --- a fresh prefix of our own, with its own server: a copy of the X prefix
+# without the settings the tests before this one may have left there.
 wine_env "$build_dir" x
 rm -rf "$prefix"
 cp -a "$build_dir/wine/x" "$prefix"
 export WINEPREFIX=$prefix
 wine_start_server
+wine reg delete 'HKCU\Software\Tallowen' /f </dev/null >/dev/null 2>&1 9>&-
 
 w() { wine "$@" </dev/null 2>/dev/null 9>&- | tr -d '\r'; }
 { read -r local_appdata; read -r appdata; } < <(w cmd /c 'echo %LOCALAPPDATA%&echo %APPDATA%')
@@ -117,7 +119,7 @@ no_player_window() { [ -z "$(pt_player_windows)" ]; }
 
 # --- silent install
 before=$(snapshot)
-w reg query "$settings" >/dev/null && fail "the fresh prefix already has settings"
+w reg query "$settings" >/dev/null && fail "the settings left by other tests are still there"
 timeout 60 wine "$setup" /S </dev/null >/dev/null 2>&1 9>&- || fail "the silent install failed"
 
 for f in Pebbletune.exe Uninstall.exe readme.txt LICENSE.txt; do
