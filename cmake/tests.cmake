@@ -56,6 +56,15 @@ foreach(source ${TEST_SOURCES})
     PROPERTIES TIMEOUT 180)
 endforeach()
 
+# The version resource is compared with the project version itself.
+target_link_libraries(about_test PRIVATE version)
+target_compile_definitions(about_test PRIVATE
+  "PEBBLETUNE_PROJECT_VERSION=L\"${PROJECT_VERSION}\""
+  PEBBLETUNE_PROJECT_MAJOR=${PROJECT_VERSION_MAJOR}
+  PEBBLETUNE_PROJECT_MINOR=${PROJECT_VERSION_MINOR}
+  PEBBLETUNE_PROJECT_PATCH=${PROJECT_VERSION_PATCH}
+  "PEBBLETUNE_PROJECT_COPYRIGHT=L\"${PEBBLETUNE_COPYRIGHT}\"")
+
 # The platform-free code built natively (build/native) under AddressSanitizer
 # and UBSan, and the bounded fuzz run.
 set(NATIVE_BUILD_DIR "" CACHE PATH "Build directory of the native sanitizer build")
@@ -75,7 +84,15 @@ if(NATIVE_BUILD_DIR)
   endforeach()
 endif()
 
-# Process-level tests: scripts that run Pebbletune.exe itself.
+# Process-level tests: scripts that run Pebbletune.exe itself. The installer
+# test starts the Explorer verbs through run_verb, as the shell would.
+add_executable(run_verb ${CMAKE_SOURCE_DIR}/tests/process/run_verb.cpp)
+target_compile_definitions(run_verb PRIVATE UNICODE _UNICODE)
+target_compile_options(run_verb PRIVATE ${TEST_WARNINGS})
+target_link_libraries(run_verb PRIVATE advapi32)
+if(MINGW)
+  target_link_options(run_verb PRIVATE -static -municode)
+endif()
 file(GLOB PROCESS_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/process/*_test.sh)
 foreach(script ${PROCESS_TESTS})
   get_filename_component(name ${script} NAME_WE)

@@ -46,12 +46,14 @@ else()
 endif()
 add_custom_target(icon DEPENDS ${ICON_FILE})
 
+configure_file(${CMAKE_SOURCE_DIR}/resources/version.h.in ${CMAKE_BINARY_DIR}/generated/version.h @ONLY)
+
 add_executable(Pebbletune WIN32
   ${CMAKE_SOURCE_DIR}/app/main.cpp
   ${CMAKE_SOURCE_DIR}/resources/pebbletune.rc)
 add_dependencies(Pebbletune icon)
 set_source_files_properties(${CMAKE_SOURCE_DIR}/resources/pebbletune.rc PROPERTIES
-  OBJECT_DEPENDS "${ICON_FILE};${CMAKE_SOURCE_DIR}/resources/pebbletune.manifest;${CMAKE_SOURCE_DIR}/resources/resource.h")
+  OBJECT_DEPENDS "${ICON_FILE};${CMAKE_SOURCE_DIR}/resources/pebbletune.manifest;${CMAKE_SOURCE_DIR}/resources/resource.h;${CMAKE_BINARY_DIR}/generated/version.h")
 target_include_directories(Pebbletune PRIVATE ${CMAKE_BINARY_DIR}/generated ${CMAKE_SOURCE_DIR}/resources)
 target_compile_options(Pebbletune PRIVATE ${APP_WARNINGS} ${APP_NO_EXCEPTIONS})
 target_link_libraries(Pebbletune PRIVATE pebbletune_core)
@@ -59,6 +61,16 @@ set_target_properties(Pebbletune PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BIN
 if(MINGW)
   # One self-contained exe: only system DLLs are imported.
   target_link_options(Pebbletune PRIVATE -static -municode)
+  # The exe that ships carries no debug sections (most of them come from the
+  # static runtime); what there is moves to Pebbletune.debug beside it, found
+  # again through the debug link when a crash address needs a name.
+  if(NOT CMAKE_BUILD_TYPE STREQUAL "Debug")
+    add_custom_command(TARGET Pebbletune POST_BUILD
+      COMMAND ${CMAKE_OBJCOPY} --only-keep-debug Pebbletune.exe Pebbletune.debug
+      COMMAND ${CMAKE_OBJCOPY} --strip-all --add-gnu-debuglink=Pebbletune.debug Pebbletune.exe
+      WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin
+      VERBATIM)
+  endif()
 endif()
 
 option(PEBBLETUNE_TESTS "Build the tests (needs GoogleTest sources)" ON)

@@ -4,12 +4,13 @@
 set -euo pipefail
 
 packages=(
-  cmake make g++ clang libclang-rt-14-dev googletest
+  cmake make g++ clang lld libclang-rt-14-dev googletest
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
   wine wine64 fonts-wine fonts-liberation
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good libasound2-plugins
   libxrender1 libxcomposite1 libxcursor1 libxi6 libxinerama1 libxrandr2 libxxf86vm1 libxfixes3
   xvfb xdotool x11-utils imagemagick sox lame python3 util-linux
+  nsis zip unzip
 )
 
 missing=()

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -261,6 +262,66 @@ TEST_F(ResourcesTest, ManifestDeclaresDpiControlsPrivilegeAndSystems) {
         "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",  // 10
     };
     for (const char* needle : needles) EXPECT_NE(std::string::npos, text.find(needle)) << needle;
+}
+
+// What Explorer's properties page and the installed-apps list read: the
+// version block, through the same calls they use, against the project
+// version CMake was configured with.
+TEST_F(ResourcesTest, VersionInfoCarriesTheProjectVersionAndNames) {
+    const std::wstring path = PlayerPath();
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+    ASSERT_GT(size, 0u) << "no version resource";
+    std::vector<uint8_t> block(size);
+    ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, size, block.data()));
+
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT fixedSize = 0;
+    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &fixedSize));
+    ASSERT_EQ(sizeof(VS_FIXEDFILEINFO), fixedSize);
+    EXPECT_EQ(static_cast<DWORD>(VS_FFI_SIGNATURE), fixed->dwSignature);
+    EXPECT_EQ(static_cast<DWORD>(VFT_APP), fixed->dwFileType);
+    const DWORD ms = MAKELONG(PEBBLETUNE_PROJECT_MINOR, PEBBLETUNE_PROJECT_MAJOR);
+    const DWORD ls = MAKELONG(0, PEBBLETUNE_PROJECT_PATCH);
+    EXPECT_EQ(ms, fixed->dwFileVersionMS);
+    EXPECT_EQ(ls, fixed->dwFileVersionLS);
+    EXPECT_EQ(ms, fixed->dwProductVersionMS);
+    EXPECT_EQ(ls, fixed->dwProductVersionLS);
+
+    // The strings are looked up under the language the block says it holds.
+    struct Translation {
+        WORD language;
+        WORD codePage;
+    };
+    Translation* translation = nullptr;
+    UINT translationSize = 0;
+    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation",
+                               reinterpret_cast<void**>(&translation), &translationSize));
+    ASSERT_GE(translationSize, sizeof(Translation));
+    wchar_t prefix[64];
+    swprintf(prefix, 64, L"\\StringFileInfo\\%04x%04x\\", translation->language, translation->codePage);
+
+    struct Case {
+        const wchar_t* name;
+        const wchar_t* want;
+    };
+    const Case cases[] = {
+        {L"FileVersion", PEBBLETUNE_PROJECT_VERSION},
+        {L"ProductVersion", PEBBLETUNE_PROJECT_VERSION},
+        {L"ProductName", L"Pebbletune"},
+        {L"CompanyName", L"Tallowen"},
+        {L"FileDescription", L"Pebbletune audio player"},
+        {L"OriginalFilename", L"Pebbletune.exe"},
+        {L"LegalCopyright", PEBBLETUNE_PROJECT_COPYRIGHT},
+    };
+    for (const Case& c : cases) {
+        wchar_t* value = nullptr;
+        UINT length = 0;
+        const std::wstring query = prefix + std::wstring(c.name);
+        ASSERT_TRUE(VerQueryValueW(block.data(), query.c_str(), reinterpret_cast<void**>(&value), &length))
+            << "no " << std::string(query.begin(), query.end());
+        EXPECT_EQ(std::wstring(c.want), std::wstring(value)) << std::string(query.begin(), query.end());
+    }
 }
 
 // The About box from the player's own template, created modeless so the
