@@ -282,6 +282,10 @@ struct AppState {
     std::atomic<int32_t> playbackState;
     std::atomic<int32_t> searchState;
     MediaDevice device;
+    // timeGetTime() (never 0) at which the playback thread sent the device
+    // command that is still out, 0 between commands. The timer tick gives up
+    // on a command by taking a stale stamp back to 0 (see media_device.h).
+    std::atomic<uint32_t> deviceCallSince;
 
     // Drawing resources.
     DibTarget dib;
