@@ -176,6 +176,7 @@ int RunPlayer(HINSTANCE instance, const wchar_t* commandLine) {
         }
         if (app->pathBuffer[0]) OpenPathBuffer(app);
         exitCode = RunMessageLoop(app);
+        EndProcessIfThreadsLeft(app, static_cast<UINT>(exitCode));
     }
     CoUninitialize();
     ReleaseAppState(app);

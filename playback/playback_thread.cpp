@@ -280,6 +280,17 @@ bool KeepsRunning(AppState* app) {
     return state != Closing && state != Closed;
 }
 
+// Runs on the user-interface thread. The handle is kept for the end of the
+// process; past the few places kept, a thread is simply forgotten.
+void KeepLeftThread(AppState* app, HANDLE thread) {
+    if (!thread) return;
+    if (app->leftThreadCount < kMaxLeftThreads) {
+        app->leftThreads[app->leftThreadCount++] = thread;
+    } else {
+        CloseHandle(thread);
+    }
+}
+
 // Runs on the user-interface thread, once the thread that published these
 // has been left: what it showed is no longer true.
 void ShowNothingOpen(AppState* app) {
@@ -334,7 +345,7 @@ bool StartPlaybackThread(AppState* app) {
 }
 
 void LeavePlaybackThread(AppState* app) {
-    if (app->playbackThreadHandle) CloseHandle(app->playbackThreadHandle);
+    KeepLeftThread(app, app->playbackThreadHandle);
     app->playbackThreadHandle = nullptr;
     ShowNothingOpen(app);
 }
@@ -344,7 +355,20 @@ bool ReplacePlaybackThread(AppState* app) {
     ShowNothingOpen(app);
     HANDLE old = app->playbackThreadHandle;
     const bool started = StartPlaybackThread(app);
-    if (old) CloseHandle(old);
+    KeepLeftThread(app, old);
     if (!started) app->playbackThreadHandle = nullptr;
     return started;
+}
+
+void EndProcessIfThreadsLeft(AppState* app, UINT exitCode) {
+    bool running = false;
+    for (int32_t i = 0; i < app->leftThreadCount; ++i) {
+        running = running || WaitForSingleObject(app->leftThreads[i], 0) == WAIT_TIMEOUT;
+    }
+    if (!running) return;
+    // The ordinary exit unloads the device's libraries under the decoder
+    // that is still inside them, which under Wine crashes the process on
+    // its way out every time. Everything worth keeping is saved by now, so
+    // the process ends without that step.
+    TerminateProcess(GetCurrentProcess(), exitCode);
 }
