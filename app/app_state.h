@@ -162,6 +162,7 @@ constexpr UINT_PTR kTickTimerId = 1;
 constexpr UINT kTickMs = 50;
 constexpr int32_t kKillTicks = 800;
 constexpr DWORD kSnapshotTimeoutMs = 8000;
+constexpr int kMaxLeftThreads = 8;
 
 extern const wchar_t kProductName[];  // "Pebbletune": class name, title, first status
 
@@ -282,6 +283,13 @@ struct AppState {
     std::atomic<int32_t> playbackState;
     std::atomic<int32_t> searchState;
     MediaDevice device;
+    // timeGetTime() (never 0) at which the playback thread sent the device
+    // command that is still out, 0 between commands. The timer tick gives up
+    // on a command by taking a stale stamp back to 0 (see media_device.h).
+    std::atomic<uint32_t> deviceCallSince;
+    // Playback threads the window went on without (see LeavePlaybackThread).
+    HANDLE leftThreads[kMaxLeftThreads];
+    int32_t leftThreadCount;
 
     // Drawing resources.
     DibTarget dib;

@@ -4,6 +4,7 @@
 
 #include "app/worker_protocol.h"
 #include "playback/media_device.h"
+#include "playback/playback_thread.h"
 #include "skin/pointer.h"
 
 namespace {
@@ -42,7 +43,15 @@ void ApplyVolumeDelta(AppState* app) {
     app->volumeDelta = 0;
 }
 
+// The track whose device command was given up fails like one that would not
+// open; a fresh thread carries on with the device meanwhile.
+void GiveUpStuckTrack(AppState* app) {
+    ReplacePlaybackThread(app);
+    OnStatus(app, STATUS_OPEN_FAILED, reinterpret_cast<LPARAM>(app->snapPath));
+}
+
 void TickWhileRunning(AppState* app) {
+    if (GiveUpStuckDeviceCall(app, kDeviceCallLimitMs)) GiveUpStuckTrack(app);
     app->ticksSinceSelect += 1;
     if (app->statusKind != StatusShowText) {
         app->statusTicks -= 1;
@@ -76,12 +85,17 @@ void TickWhileRunning(AppState* app) {
     }
 }
 
+// The close goes on without the thread when a device command holds it, or
+// at the end of the countdown whatever holds it. The thread is left, never
+// terminated: ended inside the device it takes the process down with it,
+// and ended anywhere else it may die holding a lock (the loader's, the
+// heap's) that the process's own exit then waits for forever. Left alone it
+// either finishes by itself or is ended with the process once the window
+// has saved the settings.
 void CountDownKill(AppState* app) {
     app->killCountdown -= 1;
-    if (app->killCountdown >= 0) return;
-    TerminateThread(app->playbackThreadHandle, 0);
-    CloseHandle(app->playbackThreadHandle);
-    app->playbackThreadHandle = nullptr;
+    if (app->killCountdown >= 0 && !GiveUpStuckDeviceCall(app, kClosingCallLimitMs)) return;
+    LeavePlaybackThread(app);
     Store(app->playbackState, Idle);
     PostMessageW(app->mainWindow, WM_CLOSE, 0, 0);
 }

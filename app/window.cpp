@@ -2,7 +2,6 @@
 
 #include <commctrl.h>
 #include <objbase.h>
-#include <process.h>
 #include <windowsx.h>
 
 #include <cstdlib>
@@ -75,20 +74,6 @@ void CreateVideoWindow(AppState* app, HWND window) {
     if (!RegisterClassW(&cls) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return;
     app->videoWindow = CreateWindowExW(0, kChildClassName, L"Video", WS_CHILD, 0, 0, 0, 0,
                                        window, nullptr, app->instance, nullptr);
-}
-
-bool StartPlaybackThread(AppState* app) {
-    Store(app->playbackState, Running);
-    app->playbackToken = ComputeThreadToken(app);
-    unsigned threadId = 0;
-    uintptr_t handle = _beginthreadex(nullptr, 0, PlaybackThread, app, 0, &threadId);
-    if (!handle) {
-        Store(app->playbackState, Idle);
-        return false;
-    }
-    app->playbackThreadId = threadId;
-    app->playbackThreadHandle = reinterpret_cast<HANDLE>(handle);
-    return true;
 }
 
 // Every creation step after the frame; false at the first that fails.
@@ -205,6 +190,7 @@ int RunPlayer(HINSTANCE instance, const wchar_t* commandLine) {
         }
         if (app->pathBuffer[0]) OpenPathBuffer(app);
         exitCode = RunMessageLoop(app);
+        EndProcessIfThreadsLeft(app, static_cast<UINT>(exitCode));
     }
     CoUninitialize();
     ReleaseAppState(app);

@@ -19,10 +19,36 @@ constexpr DWORD kPlayFlags = MCI_NOTIFY | MCI_FROM;
 constexpr uint32_t kStereoMask = 0xFFFF;
 constexpr int32_t kVolumeNoticeTicks = 40;  // two seconds of timer ticks
 
-// Runs on the playback thread.
+// What the sending thread knows of itself: whether it was given up, and the
+// device it opened, which after a give-up only it may close.
+thread_local bool t_givenUp = false;
+thread_local MCIDEVICEID t_ownDevice = 0;
+
+// Runs on a thread that was given up. The device is nobody else's: the
+// thread that took over opens its own.
+void CloseAbandonedDevice(MCIDEVICEID id) {
+    if (id == 0) return;
+    MCI_GENERIC_PARMS close = {};
+    g_mciSend(id, MCI_CLOSE, MCI_WAIT, reinterpret_cast<DWORD_PTR>(&close));
+}
+
+// Runs on the playback thread. The stamp goes back to 0 only through the
+// exchange: either this thread takes it back (the command counts), or the
+// user-interface thread already did (it was given up, and its answer counts
+// for nothing).
 MCIERROR Send(AppState* app, MCIDEVICEID id, UINT command, DWORD flags, void* parameters) {
+    if (t_givenUp) return MCIERR_DEVICE_NOT_READY;
+    const uint32_t now = timeGetTime();
+    uint32_t stamp = now ? now : 1;
+    Store(app->deviceCallSince, stamp);
     const MCIERROR result =
         g_mciSend(id, command, flags, reinterpret_cast<DWORD_PTR>(parameters));
+    if (!app->deviceCallSince.compare_exchange_strong(stamp, 0, std::memory_order_acq_rel)) {
+        t_givenUp = true;
+        CloseAbandonedDevice(t_ownDevice);
+        t_ownDevice = 0;
+        return result;
+    }
     Store(app->device.deviceLastError, result);
     return result;
 }
@@ -31,9 +57,12 @@ MCIERROR Send(AppState* app, MCIDEVICEID id, UINT command, DWORD flags, void* pa
 // command goes out: a play notifies the window at its end, and the window
 // must never see the old state after that notice.
 bool SendTransition(AppState* app, UINT command, DWORD flags, void* parameters, int32_t target) {
+    if (t_givenUp) return false;
     const int32_t previous = Load(app->device.deviceState);
     Store(app->device.deviceState, target);
-    if (Send(app, Load(app->device.deviceId), command, flags, parameters) == 0) return true;
+    const MCIERROR result = Send(app, Load(app->device.deviceId), command, flags, parameters);
+    if (t_givenUp) return false;
+    if (result == 0) return true;
     Store(app->device.deviceState, previous);
     return false;
 }
@@ -43,7 +72,14 @@ bool SendOpen(AppState* app, const wchar_t* type, const wchar_t* path, DWORD fla
     MCI_OPEN_PARMSW open = {};
     open.lpstrDeviceType = type;
     open.lpstrElementName = path;
-    if (Send(app, 0, MCI_OPEN, flags, &open) != 0) return false;
+    const MCIERROR result = Send(app, 0, MCI_OPEN, flags, &open);
+    if (t_givenUp) {
+        // A late open still hands out a device that would play on unseen.
+        if (result == 0) CloseAbandonedDevice(open.wDeviceID);
+        return false;
+    }
+    if (result != 0) return false;
+    t_ownDevice = open.wDeviceID;
     Store(app->device.deviceId, open.wDeviceID);
     return true;
 }
@@ -55,19 +91,32 @@ uint32_t SendStatus(AppState* app, DWORD flags, DWORD item, DWORD track) {
     status.dwItem = item;
     status.dwTrack = track;
     if (Send(app, Load(app->device.deviceId), MCI_STATUS, flags, &status) != 0) return 0;
-    return static_cast<uint32_t>(status.dwReturn);
+    return t_givenUp ? 0 : static_cast<uint32_t>(status.dwReturn);
 }
 
 }  // namespace
 
+bool GiveUpStuckDeviceCall(AppState* app, DWORD limitMs) {
+    uint32_t since = Load(app->deviceCallSince);
+    if (since == 0 || timeGetTime() - since < limitMs) return false;
+    return app->deviceCallSince.compare_exchange_strong(since, 0, std::memory_order_acq_rel);
+}
+
+bool DeviceGivenUp() {
+    return t_givenUp;
+}
+
 // Runs on the playback thread.
 bool OpenMediaDevice(AppState* app, const wchar_t* path) {
+    if (t_givenUp) return false;
     Store(app->device.deviceState, DEV_STOPPED);
     // The MPEG device plays more formats than its name says and seeks MP3s
     // well; anything it refuses goes to the device the system associates
     // with the file's extension.
     if (SendOpen(app, L"MPEGVideo", path, kOpenTypedFlags)) return true;
+    if (t_givenUp) return false;
     if (SendOpen(app, nullptr, path, kOpenUntypedFlags)) return true;
+    if (t_givenUp) return false;
     Store(app->device.deviceState, DEV_CLOSED);
     return false;
 }
@@ -76,7 +125,9 @@ bool OpenMediaDevice(AppState* app, const wchar_t* path) {
 int CloseMediaDevice(AppState* app) {
     if (Load(app->device.deviceState) == DEV_CLOSED) return 0;
     MCI_GENERIC_PARMS close = {};
-    return SendTransition(app, MCI_CLOSE, MCI_WAIT, &close, DEV_CLOSED) ? 1 : 0;
+    if (!SendTransition(app, MCI_CLOSE, MCI_WAIT, &close, DEV_CLOSED)) return 0;
+    t_ownDevice = 0;
+    return 1;
 }
 
 // Runs on the playback thread.

@@ -16,6 +16,19 @@ using MidiOutVolumeFn = MMRESULT(WINAPI*)(HMIDIOUT, DWORD);
 extern WaveOutVolumeFn g_waveOutSetVolume;
 extern MidiOutVolumeFn g_midiOutSetVolume;
 
+// The watch on device commands. A decoder can loop inside a command for
+// minutes or for good, and no command can be cancelled; so a command that
+// stays out too long is given up instead: the user-interface thread takes its
+// stamp (deviceCallSince) back, and the thread that sent it learns so when
+// the command returns, if ever. From then on that thread is refused every
+// command, touches no shared field, and closes the device it holds itself.
+//
+// Runs on the user-interface thread: true when a command had been out for
+// limitMs or more and has now been given up.
+bool GiveUpStuckDeviceCall(AppState* app, DWORD limitMs);
+// Runs on the playback thread: true once a command of this thread was given up.
+bool DeviceGivenUp();
+
 // All device commands run on the playback thread.
 bool OpenMediaDevice(AppState* app, const wchar_t* path);   // typed, then untyped
 int CloseMediaDevice(AppState* app);                         // 1 when it closed

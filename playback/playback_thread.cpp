@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#include <process.h>
 
 #include "app/worker_protocol.h"
 #include "library/open_path.h"
@@ -98,6 +99,7 @@ void PrepareCdTrack(AppState* app, PlaybackWork* work) {
     if (track > QueryDeviceStatus(app, MCI_STATUS_NUMBER_OF_TRACKS)) track = 1;
     work->mediaStart = QueryTrackStatus(app, MCI_STATUS_POSITION, 1);
     work->playFrom = QueryTrackStatus(app, MCI_STATUS_POSITION, track);
+    if (DeviceGivenUp()) return;
     ReportStatus(app, STATUS_TEXT, reinterpret_cast<LPARAM>(kCdAudioText), true);
 }
 
@@ -121,6 +123,9 @@ bool OpenTrack(AppState* app, PlaybackWork* work) {
     bool opened = false;
     if (Load(app->device.deviceState) != DEV_CLOSED) CloseMediaDevice(app);
     if (Load(app->device.deviceState) == DEV_CLOSED) opened = OpenMediaDevice(app, work->trackPath);
+    // A given-up open has been reported as failed by the user-interface
+    // thread already; a second report would remove a second track.
+    if (DeviceGivenUp()) return false;
     if (!opened) {
         // The send is synchronous: by its return the track is off the list
         // and, with Play Next, the next one has been asked for. The pause
@@ -133,6 +138,7 @@ bool OpenTrack(AppState* app, PlaybackWork* work) {
 
     SetTimeFormatMs(app);
     work->deviceLength = QueryDeviceStatus(app, MCI_STATUS_LENGTH);
+    if (DeviceGivenUp()) return false;
     ChooseBarLength(app, work);
     if (SameExtension(work->parts, L".cda")) {
         PrepareCdTrack(app, work);
@@ -214,6 +220,7 @@ bool Stop(AppState* app, PlaybackWork* work, uint32_t flags) {
     work->shownPosition = work->mediaStart;
     const int32_t state = Load(app->device.deviceState);
     if (state == DEV_PLAYING || state == DEV_PAUSED) StopDevice(app);
+    if (DeviceGivenUp()) return true;
     Store(app->positionMs, work->mediaStart);
     Store(app->redraw, 1);
     if (!(flags & PB_CLOSE)) return false;
@@ -224,6 +231,7 @@ bool Stop(AppState* app, PlaybackWork* work, uint32_t flags) {
 // Runs on the playback thread.
 void Poll(AppState* app, PlaybackWork* work) {
     const uint32_t position = QueryDeviceStatus(app, MCI_STATUS_POSITION);
+    if (DeviceGivenUp()) return;
     work->playFrom = position;
     if (work->clockMode) {
         const uint32_t now = timeGetTime();
@@ -249,18 +257,49 @@ void Poll(AppState* app, PlaybackWork* work) {
     Store(app->redraw, 1);
 }
 
-// Runs on the playback thread. Returns true when the thread must end.
+// Runs on the playback thread. Returns true when the thread must end: told
+// to, or given up inside the device (then every step after the stuck one
+// is skipped, since the flags and fields are a fresh thread's by now).
 bool RunPass(AppState* app, PlaybackWork* work) {
     WaitForSingleObject(app->wakeEvent, kPassWaitMs);
     if (RequestSnapshot(app, SNAP_FLAGS)) {
         uint32_t flags = app->snapFlags;
         if ((flags & PB_PLAY) && OpenTrack(app, work)) flags |= PB_TOGGLE;
-        if (flags & PB_TOGGLE) Toggle(app, work);
-        if (flags & PB_SEEK) Seek(app, work);
-        if ((flags & PB_STOP) && Stop(app, work, flags)) return true;
+        if ((flags & PB_TOGGLE) && !DeviceGivenUp()) Toggle(app, work);
+        if ((flags & PB_SEEK) && !DeviceGivenUp()) Seek(app, work);
+        if ((flags & PB_STOP) && !DeviceGivenUp() && Stop(app, work, flags)) return true;
     }
-    if (Load(app->device.deviceState) == DEV_PLAYING) Poll(app, work);
-    return false;
+    if (Load(app->device.deviceState) == DEV_PLAYING && !DeviceGivenUp()) Poll(app, work);
+    return DeviceGivenUp();
+}
+
+// A thread left behind at shutdown (see LeavePlaybackThread) may still be
+// running when the window is gone and the state has moved on to Closed.
+bool KeepsRunning(AppState* app) {
+    const int32_t state = Load(app->playbackState);
+    return state != Closing && state != Closed;
+}
+
+// Runs on the user-interface thread. The handle is kept for the end of the
+// process; past the few places kept, a thread is simply forgotten.
+void KeepLeftThread(AppState* app, HANDLE thread) {
+    if (!thread) return;
+    if (app->leftThreadCount < kMaxLeftThreads) {
+        app->leftThreads[app->leftThreadCount++] = thread;
+    } else {
+        CloseHandle(thread);
+    }
+}
+
+// Runs on the user-interface thread, once the thread that published these
+// has been left: what it showed is no longer true.
+void ShowNothingOpen(AppState* app) {
+    Store(app->device.deviceState, DEV_CLOSED);
+    Store(app->device.deviceId, 0);
+    Store(app->positionMs, 0);
+    Store(app->seekScale, 0.0f);
+    Store(app->cdTrack, 0);
+    Store(app->redraw, 1);
 }
 
 }  // namespace
@@ -274,11 +313,12 @@ unsigned __stdcall PlaybackThread(void* argument) {
     // nothing for files whose first frame is not right after their tags.
     work.readBuffer = static_cast<uint8_t*>(std::malloc(kReadBufferBytes));
 
-    while (Load(app->playbackState) != Closing) {
+    while (KeepsRunning(app)) {
         if (RunPass(app, &work)) {
             std::free(work.readBuffer);
             work.readBuffer = nullptr;
-            ReportDone(app, kPlaybackWorker);
+            // A given-up thread has no say in the close: its token is stale.
+            if (!DeviceGivenUp()) ReportDone(app, kPlaybackWorker);
             return 0;
         }
     }
@@ -286,4 +326,49 @@ unsigned __stdcall PlaybackThread(void* argument) {
     std::free(work.readBuffer);
     work.readBuffer = nullptr;
     return 0;
+}
+
+bool StartPlaybackThread(AppState* app) {
+    Store(app->playbackState, Running);
+    // While a thread is replaced, the handle block still names the old one,
+    // so the new token differs from the one the old thread was given.
+    app->playbackToken = ComputeThreadToken(app);
+    unsigned threadId = 0;
+    uintptr_t handle = _beginthreadex(nullptr, 0, PlaybackThread, app, 0, &threadId);
+    if (!handle) {
+        Store(app->playbackState, Idle);
+        return false;
+    }
+    app->playbackThreadId = threadId;
+    app->playbackThreadHandle = reinterpret_cast<HANDLE>(handle);
+    return true;
+}
+
+void LeavePlaybackThread(AppState* app) {
+    KeepLeftThread(app, app->playbackThreadHandle);
+    app->playbackThreadHandle = nullptr;
+    ShowNothingOpen(app);
+}
+
+bool ReplacePlaybackThread(AppState* app) {
+    // Reset before the new thread starts, which then publishes alone.
+    ShowNothingOpen(app);
+    HANDLE old = app->playbackThreadHandle;
+    const bool started = StartPlaybackThread(app);
+    KeepLeftThread(app, old);
+    if (!started) app->playbackThreadHandle = nullptr;
+    return started;
+}
+
+void EndProcessIfThreadsLeft(AppState* app, UINT exitCode) {
+    bool running = false;
+    for (int32_t i = 0; i < app->leftThreadCount; ++i) {
+        running = running || WaitForSingleObject(app->leftThreads[i], 0) == WAIT_TIMEOUT;
+    }
+    if (!running) return;
+    // The ordinary exit unloads the device's libraries under the decoder
+    // that is still inside them, which under Wine crashes the process on
+    // its way out every time. Everything worth keeping is saved by now, so
+    // the process ends without that step.
+    TerminateProcess(GetCurrentProcess(), exitCode);
 }

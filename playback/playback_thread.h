@@ -4,3 +4,30 @@
 
 // Runs on the playback thread; argument is the AppState.
 unsigned __stdcall PlaybackThread(void* argument);
+
+// The user-interface thread's side of the thread's life.
+//
+// Sets playbackState to Running and starts the thread with a fresh token.
+bool StartPlaybackThread(AppState* app);
+// Goes on without the thread, neither waiting for it nor ending it (ending a
+// thread that is inside the device crashes the process): its handle moves
+// to leftThreads and the device fields it published are reset to "nothing
+// open".
+void LeavePlaybackThread(AppState* app);
+// Leaves the thread whose device command was given up and starts a fresh
+// one in its place, which opens devices of its own. False when the new
+// thread could not start (playbackState is then Idle).
+bool ReplacePlaybackThread(AppState* app);
+// Run when the window is gone and the settings are saved: if a thread that
+// was left is still running, ends the process at once with exitCode;
+// otherwise returns and the process ends the ordinary way.
+void EndProcessIfThreadsLeft(AppState* app, UINT exitCode);
+
+// How long one device command may stay out before it is given up. Eight
+// seconds is the bound the worker handshakes already use before they judge
+// the other side hung; a healthy open of a long MP3 takes well under a
+// second here, a file on a slow share a few.
+constexpr DWORD kDeviceCallLimitMs = 8000;
+// Once the window is closing nobody waits for the track any more: a command
+// out this long holds the close no further.
+constexpr DWORD kClosingCallLimitMs = 2000;

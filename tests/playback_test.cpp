@@ -30,6 +30,7 @@ class PlaybackTest : public testing::Test {
     }
     void TearDown() override {
         if (app->mainWindow && Load(app->playbackState) != Closed) CloseAndWait(app);
+        ReleaseHungOpens();
         g_mciSend = mciSendCommandW;
         RemoveTree(dir);
     }
@@ -53,6 +54,23 @@ class PlaybackTest : public testing::Test {
     }
     std::wstring WriteMp3(const wchar_t* name, double seconds) {
         return WriteTestFile(dir, name, MakeSilentMp3(seconds));
+    }
+    // A second handle on the playback thread running now, which outlives
+    // the player's own.
+    HANDLE HoldThread() {
+        HANDLE copy = nullptr;
+        DuplicateHandle(GetCurrentProcess(), app->playbackThreadHandle, GetCurrentProcess(), &copy,
+                        0, FALSE, DUPLICATE_SAME_ACCESS);
+        return copy;
+    }
+    // Waits for a held thread to end and releases the handle: its exit
+    // code, or STILL_ACTIVE when it did not end in time.
+    DWORD EndOf(HANDLE thread) {
+        DWORD code = STILL_ACTIVE;
+        WaitForSingleObject(thread, kWaitMs);
+        GetExitCodeThread(thread, &code);
+        CloseHandle(thread);
+        return code;
     }
 
     AppState* app = nullptr;
@@ -179,6 +197,98 @@ TEST_F(PlaybackTest, FailedCloseKeepsTheDeviceAndFailsTheNextOpen) {
     }
     EXPECT_EQ(Load(app->device.deviceState), DEV_PLAYING);
     EditScript([](MciScript& s) { s.close = 0; });
+}
+
+// Closes sent to one device id.
+size_t CountClosesOf(MCIDEVICEID id) {
+    size_t count = 0;
+    for (const MciCall& call : RecordedCalls()) {
+        count += call.command == MCI_CLOSE && call.id == id ? 1 : 0;
+    }
+    return count;
+}
+
+TEST_F(PlaybackTest, AnOpenThatNeverReturnsFailsItsTrackAndTheNextOnePlays) {
+    const std::wstring stuck = WriteTestFile(dir, L"stuck.wma", {0});
+    const std::wstring next = WriteTestFile(dir, L"next.wma", {0});
+    ASSERT_FALSE(stuck.empty());
+    ASSERT_FALSE(next.empty());
+    app->afterPlayback = AFTER_NEXT;
+    InstallScriptedMci(app);
+    EditScript([&](MciScript& s) {
+        s.length = 5000;
+        s.hangOpenOf = stuck;
+    });
+    Start();
+    HANDLE first = HoldThread();
+    ASSERT_NE(first, nullptr);
+    const uint32_t firstToken = app->playbackToken;
+    ASSERT_TRUE(OpenAndWait(app, stuck));
+    ASSERT_TRUE(PumpUntil([] { return HungOpens() == 1; }, kWaitMs));
+
+    // The watchdog gives the open up: the track fails as one that would not
+    // open, and a fresh thread plays the next one on a working device.
+    ASSERT_TRUE(PumpUntil([&] { return Load(app->device.deviceState) == DEV_PLAYING; }, 3 * kWaitMs));
+    EXPECT_EQ(stuck, app->failedPath);
+    EXPECT_EQ(TrackPaths(app), std::vector<std::wstring>{next});
+    EXPECT_NE(app->playbackToken, firstToken);
+    EXPECT_EQ(Load(app->device.deviceId), 7u);
+    EXPECT_EQ(HungOpens(), 1);
+    ASSERT_TRUE(PumpUntil([&] { return std::wstring(app->statusText) == L"next"; }, kWaitMs));
+
+    // The stuck open returns after all, with a device: the thread that sent
+    // it closes that device and ends, and nothing the player shows changes.
+    const size_t opensBefore = CountCalls(MCI_OPEN);
+    ReleaseHungOpens();
+    EXPECT_EQ(EndOf(first), 0u);
+    PumpFor(600);
+    EXPECT_EQ(CountClosesOf(9), 1u);
+    EXPECT_EQ(CountClosesOf(7), 0u);
+    EXPECT_EQ(CountCalls(MCI_OPEN), opensBefore + 1);  // only the late one itself
+    EXPECT_EQ(Load(app->device.deviceState), DEV_PLAYING);
+    EXPECT_EQ(Load(app->device.deviceId), 7u);
+    EXPECT_EQ(Load(app->device.deviceLastError), 0u);
+    EXPECT_EQ(stuck, app->failedPath);
+    EXPECT_EQ(TrackPaths(app), std::vector<std::wstring>{next});
+    EXPECT_STREQ(app->statusText, L"next");
+
+    // The fresh thread owns the close of the window.
+    ASSERT_TRUE(CloseAndWait(app, kWaitMs));
+    EXPECT_EQ(CountClosesOf(7), 1u);
+}
+
+TEST_F(PlaybackTest, ClosingDuringAnOpenThatNeverReturnsSavesAndEnds) {
+    PrivateUserRoot root;
+    ASSERT_TRUE(root.ok());
+    const std::wstring stuck = dir + L"\\stuck.wma";
+    InstallScriptedMci(app);
+    EditScript([&](MciScript& s) { s.hangOpenOf = stuck; });
+    Start();
+    HANDLE thread = HoldThread();
+    ASSERT_NE(thread, nullptr);
+    Play(stuck);
+    ASSERT_TRUE(PumpUntil([] { return HungOpens() == 1; }, kWaitMs));
+    app->alwaysOnTop = 1;  // a setting changed in this run
+
+    // Well inside the forty seconds the countdown would take.
+    ASSERT_TRUE(CloseAndWait(app, 3 * kWaitMs / 2));
+    EXPECT_FALSE(IsWindow(app->mainWindow));
+    const wchar_t* names[] = {L"After", L"Color", L"FontType", L"Shuffle", L"Size", L"Slim",
+                              L"Subdir", L"Top", L"Types", L"Volume", L"X", L"Y"};
+    for (const wchar_t* name : names) {
+        uint32_t value = 0;
+        EXPECT_TRUE(ReadSettingDword(name, &value)) << testing::PrintToString(std::wstring(name));
+    }
+    uint32_t top = 0;
+    EXPECT_TRUE(ReadSettingDword(L"Top", &top));
+    EXPECT_EQ(top, 1u);
+
+    // The thread was left inside the device, not ended there; once the
+    // device answers it ends by itself and closes what it was given.
+    EXPECT_EQ(WaitForSingleObject(thread, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    ReleaseHungOpens();
+    EXPECT_EQ(EndOf(thread), 0u);
+    EXPECT_EQ(CountClosesOf(9), 1u);
 }
 
 TEST_F(PlaybackTest, ToggleFollowsTheDevicesOwnMode) {

@@ -16,6 +16,20 @@ MciScript g_script;
 std::vector<MciCall> g_calls;
 AppState* g_scriptApp = nullptr;
 bool g_passThrough = false;
+int g_hung = 0;
+HANDLE g_release = nullptr;  // manual reset: once released, opens never hang again
+
+// Called with the lock held; returns with it held again.
+MCIDEVICEID HangOpen(std::unique_lock<std::mutex>* hold) {
+    if (!g_release) g_release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    const HANDLE release = g_release;
+    ++g_hung;
+    hold->unlock();
+    WaitForSingleObject(release, INFINITE);
+    hold->lock();
+    --g_hung;
+    return g_script.lateOpenId;
+}
 
 // The real device may wait on the window's thread (a sent message), and that
 // thread takes the lock to read the calls: the lock is never held across it.
@@ -50,6 +64,11 @@ MCIERROR WINAPI ScriptedMciSend(MCIDEVICEID id, UINT command, DWORD_PTR flags, D
         call.hasType = open->lpstrDeviceType != nullptr;
         if (call.hasType) call.deviceType = open->lpstrDeviceType;
         if (open->lpstrElementName) call.element = open->lpstrElementName;
+        if (!g_script.hangOpenOf.empty() && call.element == g_script.hangOpenOf) {
+            answer = 0;
+            open->wDeviceID = HangOpen(&hold);
+            break;
+        }
         answer = call.hasType ? g_script.typedOpen : g_script.untypedOpen;
         if (answer == 0) open->wDeviceID = g_script.openId;
         break;
@@ -113,6 +132,8 @@ void InstallScriptedMci(AppState* app) {
     g_passThrough = false;
     g_script = MciScript();
     g_calls.clear();
+    // Opens released earlier have already woken; new ones hang again.
+    if (g_release) ResetEvent(g_release);
     g_mciSend = ScriptedMciSend;
 }
 
@@ -125,6 +146,17 @@ void InstallRecordingMci(AppState* app) {
 void EditScript(const std::function<void(MciScript&)>& edit) {
     std::lock_guard<std::mutex> hold(g_lock);
     edit(g_script);
+}
+
+int HungOpens() {
+    std::lock_guard<std::mutex> hold(g_lock);
+    return g_hung;
+}
+
+void ReleaseHungOpens() {
+    std::lock_guard<std::mutex> hold(g_lock);
+    if (!g_release) g_release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    SetEvent(g_release);
 }
 
 std::vector<MciCall> RecordedCalls() {

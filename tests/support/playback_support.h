@@ -46,6 +46,10 @@ struct MciScript {
     uint32_t position = 0;
     uint32_t firstTrackMs = 0;
     uint32_t trackMs = 0;
+    // An open of this element does not return until ReleaseHungOpens; it
+    // then succeeds with lateOpenId.
+    std::wstring hangOpenOf;
+    MCIDEVICEID lateOpenId = 9;
 };
 
 // Routes g_mciSend to the scripted device for app, with a fresh script and
@@ -55,6 +59,10 @@ void InstallScriptedMci(AppState* app);
 void InstallRecordingMci(AppState* app);
 // Changes the script under its lock (the playback thread reads it).
 void EditScript(const std::function<void(MciScript&)>& edit);
+// Opens that are hanging now, and the release that lets every one of them
+// (and any later one, until the next install) return.
+int HungOpens();
+void ReleaseHungOpens();
 std::vector<MciCall> RecordedCalls();
 size_t CountCalls(UINT command);
 void ClearCalls();

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/window.h"
+#include "settings/settings.h"
 #include "skin/skin_state.h"
 
 AppState* ResetWithDefaults() {
@@ -111,4 +112,39 @@ bool WriteFileBytes(const std::wstring& path, const void* data, size_t size) {
     const BOOL ok = WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr);
     CloseHandle(file);
     return ok && written == size;
+}
+
+PrivateUserRoot::PrivateUserRoot()
+    : path_(L"Software\\PebbletuneTestRoots\\" + std::to_wstring(GetCurrentProcessId())) {
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                        &root_, nullptr) != ERROR_SUCCESS) {
+        root_ = nullptr;
+        return;
+    }
+    if (RegOverridePredefKey(HKEY_CURRENT_USER, root_) != ERROR_SUCCESS) {
+        RegCloseKey(root_);
+        root_ = nullptr;
+        return;
+    }
+    RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
+}
+
+PrivateUserRoot::~PrivateUserRoot() {
+    if (!root_) return;
+    RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+    RegCloseKey(root_);
+    RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str());
+}
+
+bool ReadSettingDword(const wchar_t* name, uint32_t* value) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
+        return false;
+    }
+    DWORD type = 0;
+    DWORD size = sizeof(*value);
+    const LSTATUS status =
+        RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS && type == REG_DWORD && size == sizeof(*value);
 }

@@ -46,3 +46,22 @@ std::wstring MakeTempDir(const wchar_t* prefix);
 void RemoveTree(const std::wstring& path);
 // Writes bytes to a file; true on success.
 bool WriteFileBytes(const std::wstring& path, const void* data, size_t size);
+
+// Points HKEY_CURRENT_USER of this process at a fresh key of its own while it
+// lives, so a test's saved settings never meet another process's. The
+// player's code still opens HKEY_CURRENT_USER through the real registry.
+class PrivateUserRoot {
+public:
+    PrivateUserRoot();
+    ~PrivateUserRoot();
+    PrivateUserRoot(const PrivateUserRoot&) = delete;
+    PrivateUserRoot& operator=(const PrivateUserRoot&) = delete;
+    bool ok() const { return root_ != nullptr; }
+
+private:
+    std::wstring path_;
+    HKEY root_ = nullptr;
+};
+
+// A REG_DWORD value of the settings key; false when missing or of another type.
+bool ReadSettingDword(const wchar_t* name, uint32_t* value);
