@@ -47,7 +47,7 @@ file(GLOB TEST_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/tests/native/*_test.cpp)
 foreach(source ${TEST_SOURCES})
   get_filename_component(name ${source} NAME_WE)
-  add_executable(${name} ${source})
+  add_executable(${name} ${source} ${CMAKE_SOURCE_DIR}/tests/tools/unbuffered_output.cpp)
   target_link_libraries(${name} PRIVATE test_support gtest_main)
   target_compile_options(${name} PRIVATE ${TEST_WARNINGS})
   gtest_discover_tests(${name}
@@ -82,6 +82,14 @@ if(NATIVE_BUILD_DIR)
       COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/run-fuzz.sh ${NATIVE_BUILD_DIR}/${name} ${FUZZ_SECONDS})
     set_tests_properties(fuzz.${name} PROPERTIES TIMEOUT 300)
   endforeach()
+endif()
+
+# Started by process tests that need the exit code Windows reports for the
+# player, which under Wine can differ from the host process's status.
+add_executable(run_and_wait ${CMAKE_SOURCE_DIR}/tests/tools/run_and_wait.cpp)
+target_compile_options(run_and_wait PRIVATE ${TEST_WARNINGS})
+if(MINGW)
+  target_link_options(run_and_wait PRIVATE -static)
 endif()
 
 # Process-level tests: scripts that run Pebbletune.exe itself. The installer

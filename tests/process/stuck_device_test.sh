@@ -6,10 +6,11 @@
 # saved. A close while the open is still stuck ends it as promptly, and
 # saves all twelve values of a first run.
 #
-# The exit status is printed, not required: with a thread still inside
-# Wine's media decoder, Wine 8 itself often crashes while it tears the
-# process down (status 139), after the player has saved everything and
-# asked for exit code 0; no way of ending the process avoids that here.
+# Both ends must give exit code 0 as Windows reports it to a parent process
+# (the player is started through run_and_wait.exe). The status of Wine's own
+# host process is not what counts: with a thread still inside Wine's media
+# decoder, Wine 8 often crashes while it stops that thread on the way out
+# (status 139), after the player has saved everything and ended with code 0.
 # Usage: stuck_device_test.sh PEBBLETUNE_EXE BUILD_DIR SOURCE_DIR
 set -uo pipefail
 exe=$1
@@ -31,7 +32,8 @@ stuck_path=$(pt_make_stuck_folder "$work/music") || pt_fail "the test folder was
 start_player() {  # sets player_pid and window; no settings stored before
   wine reg delete "$key" /f </dev/null >/dev/null 2>&1 9>&-
   xdotool mousemove 1919 1079
-  wine "$exe" "$stuck_path" </dev/null >"$work/player.log" 2>&1 9>&- &
+  wine "$build_dir/run_and_wait.exe" "$(winepath -w "$exe" 2>/dev/null)" "$stuck_path" \
+    </dev/null >"$work/player.log" 2>&1 9>&- &
   player_pid=$!
   window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Pebbletune$' | head -n1)
   [ -n "$window" ] || pt_fail "no player window"
@@ -40,7 +42,8 @@ start_player() {  # sets player_pid and window; no settings stored before
 close_player() {  # close_player LABEL
   pt_close_and_wait "$window" "$player_pid" || pt_fail "$1: the player did not exit within 20 s of the close"
   player_pid=""
-  echo "$1: exit status $pt_exit_status, $pt_close_ms ms after the close"
+  echo "$1: exit code $pt_exit_status, $pt_close_ms ms after the close"
+  [ "$pt_exit_status" = 0 ] || pt_fail "$1: exit code $pt_exit_status, expected 0"
 }
 
 stored() {  # stored NAME: the value as "reg query" prints it, or nothing
