@@ -540,8 +540,11 @@ TEST_F(PlaybackTest, PlayAfterStopStartsFromTheStartOfTheMedia) {
         EditScript([](MciScript& s) { s.position = kPlayedTo; });
         ASSERT_TRUE(PumpUntil([&] { return Load(app->positionMs) == kPlayedTo; }, kWaitMs));
         SignalPlayback(app, PB_STOP);
+        // The stopped state is stored before the stop command is sent, and the
+        // shown position rewound only once it has returned.
         ASSERT_TRUE(WaitForState(DEV_STOPPED));
-        EXPECT_EQ(Load(app->positionMs), c.start);
+        EXPECT_TRUE(PumpUntil([&] { return Load(app->positionMs) == c.start; }, kWaitMs))
+            << "shown position " << Load(app->positionMs);
 
         ClearCalls();
         SignalPlayback(app, PB_TOGGLE);
