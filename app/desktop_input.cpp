@@ -27,18 +27,11 @@ const MediaKey kMediaKeys[] = {
 
 constexpr int32_t kNotOurs = -1;
 
-// The command for an application command: kNotOurs for one the player does
-// not know, 0 for one it knows but that has nothing to do now.
-int32_t PlayerCommand(const AppState* app, int appCommand) {
-    // Play and Pause come from remotes with separate buttons; each only
-    // leaves the state its name does not describe.
-    const bool playing = Load(app->device.deviceState) == DEV_PLAYING;
-    if (appCommand == APPCOMMAND_MEDIA_PLAY) return playing ? 0 : CMD_PLAY_PAUSE;
-    if (appCommand == APPCOMMAND_MEDIA_PAUSE) return playing ? CMD_PLAY_PAUSE : 0;
+const MediaKey* FindByAppCommand(int appCommand) {
     for (const MediaKey& media : kMediaKeys) {
-        if (media.appCommand == appCommand) return media.command;
+        if (media.appCommand == appCommand) return &media;
     }
-    return kNotOurs;
+    return nullptr;
 }
 
 bool IsMediaKey(WPARAM key) {
@@ -48,11 +41,16 @@ bool IsMediaKey(WPARAM key) {
     return false;
 }
 
-bool HasMediaKey(int appCommand) {
-    for (const MediaKey& media : kMediaKeys) {
-        if (media.appCommand == appCommand) return true;
-    }
-    return false;
+// The command for an application command: kNotOurs for one the player does
+// not know, 0 for one it knows but that has nothing to do now.
+int32_t PlayerCommand(const AppState* app, int appCommand) {
+    // Play and Pause come from remotes with separate buttons; each only
+    // leaves the state its name does not describe.
+    const bool playing = Load(app->device.deviceState) == DEV_PLAYING;
+    if (appCommand == APPCOMMAND_MEDIA_PLAY) return playing ? 0 : CMD_PLAY_PAUSE;
+    if (appCommand == APPCOMMAND_MEDIA_PAUSE) return playing ? CMD_PLAY_PAUSE : 0;
+    const MediaKey* media = FindByAppCommand(appCommand);
+    return media ? media->command : kNotOurs;
 }
 
 // A media key pressed on this window reaches DefWindowProcW only as a system
@@ -61,7 +59,7 @@ bool HasMediaKey(int appCommand) {
 // such a command is this press a second time.
 bool EchoesOwnKey(const AppState* app, HWND origin, LPARAM lParam) {
     if (GET_DEVICE_LPARAM(lParam) != FAPPCOMMAND_KEY) return false;
-    if (!HasMediaKey(GET_APPCOMMAND_LPARAM(lParam))) return false;
+    if (!FindByAppCommand(GET_APPCOMMAND_LPARAM(lParam))) return false;
     return origin == app->mainWindow || IsChild(app->mainWindow, origin);
 }
 
