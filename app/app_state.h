@@ -101,6 +101,9 @@ enum DeferredCode : int32_t {
     DEFER_PREVIOUS = 12,
     DEFER_REPLAY_POSITION = 13,
     DEFER_RANDOM = 14,
+    // The end of a track with Play Next: parked like Next, but run without
+    // the guard that keeps a second key press from skipping two tracks.
+    DEFER_PLAY_NEXT = 15,
 };
 constexpr int kSlotOrder = 0;
 constexpr int kSlotMain = 1;
@@ -254,6 +257,11 @@ struct AppState {
     uint32_t startWaveVolume;
     uint32_t startMidiVolume;
     uint32_t randomState;                // the player's one random generator
+    // Counts the selections; the playback thread publishes the one it has
+    // open (openedSelection), so an end of play can be told from one that
+    // belongs to the track playing before.
+    uint32_t selectionSerial;
+    int32_t shuffleBehindRemoval;        // a Shuffle parked over a removal
 
     // Paths and texts.
     wchar_t pathBuffer[kBufferUnits];
@@ -267,6 +275,10 @@ struct AppState {
     // Display values written by the playback thread, and colours.
     std::atomic<uint32_t> positionMs;
     std::atomic<float> seekScale;
+    // The selection whose track the device has open, and GetTickCount() just
+    // after its open: every end of play posted before then is an older one's.
+    std::atomic<uint32_t> openedSelection;
+    std::atomic<uint32_t> openedAt;
     float seekFraction;
     int32_t hoverX;
     SkinColors colors;
@@ -275,6 +287,7 @@ struct AppState {
     // handshake, read by the worker after the handshake returned.
     uint32_t snapFlags;
     wchar_t snapPath[kBufferUnits];
+    uint32_t snapSelection;              // selectionSerial that snapPath belongs to
     float snapSeekFraction;
     wchar_t searchRoot[kBufferUnits];
     int32_t searchDepth;

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "app/worker_protocol.h"
+#include "library/play_order.h"
 #include "playback/media_device.h"
 #include "playback/playback_thread.h"
 #include "skin/pointer.h"
@@ -30,7 +31,8 @@ Repost RepostFor(int32_t code) {
     case DEFER_BUILD_ORDER:
     case DEFER_SELECT_TRACK:
     case DEFER_REMOVE_FAILED:
-    case DEFER_REPLAY_POSITION: return {WM_APP_OPERATION, static_cast<WPARAM>(code)};
+    case DEFER_REPLAY_POSITION:
+    case DEFER_PLAY_NEXT: return {WM_APP_OPERATION, static_cast<WPARAM>(code)};
     default: return {0, 0};
     }
 }
@@ -105,7 +107,7 @@ bool IsOpenRequest(int32_t code) {
 }
 
 bool IsNavigation(int32_t code) {
-    return code >= DEFER_NEXT && code <= DEFER_RANDOM;
+    return code >= DEFER_NEXT && code <= DEFER_PLAY_NEXT;
 }
 
 // Whether a new request may replace the one parked in its slot.
@@ -125,20 +127,41 @@ bool Displaces(int32_t parked, int32_t code) {
 // Next key) can act on a list whose order is not built yet. A dialog or the
 // close is posted: neither a modal loop nor the window's destruction may run
 // inside the completion notice.
-void Deliver(AppState* app, int32_t code) {
+void Deliver(AppState* app, int32_t code, LPARAM detail = 0) {
     const Repost repost = RepostFor(code);
     if (!repost.message) return;
     if (code == DEFER_CLOSE || code == DEFER_OPEN_FILE || code == DEFER_OPEN_DIRECTORY) {
         PostMessageW(app->mainWindow, repost.message, repost.wParam, 0);
     } else {
-        SendMessageW(app->mainWindow, repost.message, repost.wParam, 0);
+        SendMessageW(app->mainWindow, repost.message, repost.wParam, detail);
     }
+}
+
+// Slot 0 after the search: the removal looks the failed track up in the new
+// list, so the list's own order is built first. When the main request opens
+// something else or closes, that decides what plays and the removal only
+// takes the track out. A Shuffle parked over the removal applies after it.
+void DeliverOrderWork(AppState* app, int32_t order, int32_t main, bool shuffleAfter) {
+    if (order != DEFER_REMOVE_FAILED) {
+        Deliver(app, order);
+        return;
+    }
+    Deliver(app, DEFER_BUILD_ORDER);
+    const bool replaced = main == DEFER_CLOSE || IsOpenRequest(main);
+    Deliver(app, DEFER_REMOVE_FAILED, replaced ? kRemoveOnly : 0);
+    if (shuffleAfter) Deliver(app, DEFER_SHUFFLE);
 }
 
 }  // namespace
 
 void ParkCode(AppState* app, int slot, int32_t code) {
-    if (Displaces(app->deferredSlots[slot], code)) app->deferredSlots[slot] = code;
+    const int32_t parked = app->deferredSlots[slot];
+    // A removal is never dropped for a Shuffle: both are kept.
+    if (parked == DEFER_REMOVE_FAILED && code == DEFER_SHUFFLE) {
+        app->shuffleBehindRemoval = 1;
+        return;
+    }
+    if (Displaces(parked, code)) app->deferredSlots[slot] = code;
 }
 
 bool MayRunNow(AppState* app, int slot, int32_t code) {
@@ -169,12 +192,10 @@ void RepostDeferredCommands(AppState* app, int index) {
     app->statusKind = StatusShowText;
     app->statusTicks = 0;
     Store(app->redraw, 1);
-    for (int slot = 0; slot < 4; ++slot) {
-        // The failed track is looked up in the new list before it goes, so
-        // its successor there is what plays on.
-        if (parked[slot] == DEFER_REMOVE_FAILED) Deliver(app, DEFER_BUILD_ORDER);
-        Deliver(app, parked[slot]);
-    }
+    const bool shuffleAfter = app->shuffleBehindRemoval != 0;
+    app->shuffleBehindRemoval = 0;
+    DeliverOrderWork(app, parked[kSlotOrder], parked[kSlotMain], shuffleAfter);
+    for (int slot = kSlotMain; slot < 4; ++slot) Deliver(app, parked[slot]);
 }
 
 LRESULT OnTimerTick(AppState* app) {

@@ -321,7 +321,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_APP_DEFER: return OnDefer(app, wParam, lParam);
     case WM_APP_WORKER_DONE: return OnWorkerDone(app, wParam, lParam);
     case WM_APP_STATUS: return OnStatus(app, wParam, lParam);
-    case WM_APP_OPERATION: return OnOperation(app, wParam);
+    case WM_APP_OPERATION: return OnOperation(app, wParam, lParam);
     case MM_MCINOTIFY: return OnMciNotify(app, wParam, lParam);
     case WM_POWERBROADCAST: return OnPowerBroadcast(app, wParam);
     default:

@@ -20,10 +20,29 @@ void SendSynchronous(AppState* app, UINT message, WPARAM wParam, LPARAM lParam, 
     if (ran) *ran = sent != 0;
 }
 
+// An open waits for its search with its selection parked, or runs with its
+// track not yet opened by the device: either way the end of play that comes
+// now is the previous track's, and the user's choice must not be moved on.
+bool BelongsToAnEarlierTrack(AppState* app, LPARAM deviceId) {
+    // A device given up while it played keeps its id until it closes, so a
+    // notice naming another device is never the current track's.
+    if (deviceId != 0 && static_cast<uint32_t>(deviceId) != Load(app->device.deviceId)) return true;
+    if (app->deferredSlots[kSlotSelect] == DEFER_SELECT_TRACK) return true;
+    if (Load(app->openedSelection) != app->selectionSerial) return true;
+    // The device may name no device at all (seen under Wine); then the time
+    // the notice was posted tells: before the current track was opened, it
+    // was about an older one.
+    const uint32_t openedAt = Load(app->openedAt);
+    const uint32_t postedAt = static_cast<uint32_t>(GetMessageTime());
+    return openedAt != 0 && static_cast<int32_t>(postedAt - openedAt) < 0;
+}
+
+}  // namespace
+
 void PlayNextAfterEnd(AppState* app) {
     // The deferral comes first: a search empties the list while it counts,
     // and an empty list then must not be taken for the end of the music.
-    if (!MayRunNow(app, kSlotMain, DEFER_NEXT)) return;
+    if (!MayRunNow(app, kSlotMain, DEFER_PLAY_NEXT)) return;
     if (Load(app->trackCount) <= 0) {
         SignalPlayback(app, PB_STOP);
         return;
@@ -31,7 +50,6 @@ void PlayNextAfterEnd(AppState* app) {
     GoToPosition(app, app->playPosition + 1);
 }
 
-}  // namespace
 
 bool RequestSnapshot(AppState* app, WPARAM code) {
     bool ran = false;
@@ -69,6 +87,7 @@ LRESULT OnSnapshot(AppState* app, WPARAM code) {
         break;
     case SNAP_TRACK_PATH:
         CopyText(app->snapPath, app->currentPath, kBufferUnits - 1);
+        app->snapSelection = app->selectionSerial;
         break;
     case SNAP_SEEK:
         app->snapSeekFraction = app->seekFraction;
@@ -129,22 +148,23 @@ void StartTrackAtPosition(AppState* app) {
     GoToPosition(app, app->playPosition);
 }
 
-LRESULT OnOperation(AppState* app, WPARAM code) {
+LRESULT OnOperation(AppState* app, WPARAM code, LPARAM detail) {
     switch (code) {
     case DEFER_OPEN_PATH: OpenPathBuffer(app); break;
     case DEFER_START_SEARCH: StartSearch(app); break;
     case DEFER_BUILD_ORDER: BuildPlayOrder(app); break;
     case DEFER_SELECT_TRACK: SelectCurrentTrack(app); break;
-    case DEFER_REMOVE_FAILED: RemoveFailedTrack(app); break;
+    case DEFER_REMOVE_FAILED: RemoveFailedTrack(app, detail); break;
     case DEFER_REPLAY_POSITION: StartTrackAtPosition(app); break;
+    case DEFER_PLAY_NEXT: PlayNextAfterEnd(app); break;
     default: break;
     }
     return 0;
 }
 
-LRESULT OnMciNotify(AppState* app, WPARAM notifyCode, LPARAM) {
+LRESULT OnMciNotify(AppState* app, WPARAM notifyCode, LPARAM deviceId) {
     // Superseded, aborted and failed plays end nothing.
-    if (notifyCode != MCI_NOTIFY_SUCCESSFUL) return 0;
+    if (notifyCode != MCI_NOTIFY_SUCCESSFUL || BelongsToAnEarlierTrack(app, deviceId)) return 0;
     switch (app->afterPlayback) {
     case AFTER_EXIT:
         PostMessageW(app->mainWindow, WM_CLOSE, 0, 0);

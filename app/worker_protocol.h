@@ -19,9 +19,12 @@ LRESULT OnSnapshot(AppState* app, WPARAM code);
 LRESULT OnDefer(AppState* app, WPARAM code, LPARAM slot);
 LRESULT OnWorkerDone(AppState* app, WPARAM token, LPARAM index);
 LRESULT OnStatus(AppState* app, WPARAM code, LPARAM value);
-LRESULT OnOperation(AppState* app, WPARAM code);
+LRESULT OnOperation(AppState* app, WPARAM code, LPARAM detail);
 LRESULT OnMciNotify(AppState* app, WPARAM notifyCode, LPARAM deviceId);
 LRESULT OnPowerBroadcast(AppState* app, WPARAM event);
 
 // Code 13: plays the track at the current play-order position.
 void StartTrackAtPosition(AppState* app);
+// Code 15, and the end of a track with Play Next: the next position plays,
+// with no guard against a double press.
+void PlayNextAfterEnd(AppState* app);

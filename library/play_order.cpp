@@ -111,6 +111,11 @@ void SelectCurrentTrack(AppState* app) {
     // With no track chosen, whatever currentPath holds plays: an opened file
     // of a disabled type, or the opened path when the search found nothing.
     if (!app->currentPath[0]) return;
+    PlayCurrentPath(app);
+}
+
+void PlayCurrentPath(AppState* app) {
+    app->selectionSerial += 1;
     SignalPlayback(app, PB_PLAY);
     app->ticksSinceSelect = 0;
 }
@@ -135,9 +140,13 @@ void Navigate(AppState* app, int32_t code, int32_t delta) {
     GoToPosition(app, app->playPosition + delta);
 }
 
-void RemoveFailedTrack(AppState* app) {
+void RemoveFailedTrack(AppState* app, LPARAM detail) {
     if (!MayRunNow(app, kSlotOrder, DEFER_REMOVE_FAILED)) return;
     const bool removed = RemoveTrackEntry(app, app->failedPath);
+    // A track chosen since the failed one was asked for (an opened file that
+    // started at once, a Next) already plays; only the failed one's own
+    // selection moves on to its successor.
+    const bool stillChosen = std::wcscmp(app->currentPath, app->failedPath) == 0;
     // currentPath still names the failed track, which is gone, so the rebuild
     // keeps currentTrack: it now names the failed track's successor.
     BuildPlayOrder(app);
@@ -147,5 +156,7 @@ void RemoveFailedTrack(AppState* app) {
         return;
     }
     SetStatus(app, nullptr, StatusOpenFailed, kOpenFailedTicks);
-    if (app->afterPlayback == AFTER_NEXT && removed) GoToPosition(app, app->playPosition);
+    if (app->afterPlayback == AFTER_NEXT && removed && stillChosen && detail != kRemoveOnly) {
+        GoToPosition(app, app->playPosition);
+    }
 }

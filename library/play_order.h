@@ -8,8 +8,13 @@ uint32_t DrawRandom(AppState* app);
 
 void BuildPlayOrder(AppState* app);
 void SelectCurrentTrack(AppState* app);
+// Asks the playback thread for the track in currentPath, as a new selection.
+void PlayCurrentPath(AppState* app);
 void GoToPosition(AppState* app, int32_t position);
-void RemoveFailedTrack(AppState* app);
+// detail kRemoveOnly: another request decides what plays (an open or the
+// close waits behind the removal), so the successor is not started.
+constexpr LPARAM kRemoveOnly = 1;
+void RemoveFailedTrack(AppState* app, LPARAM detail = 0);
 // Previous (code 12), Next (11) and Random (14) with the 10-tick guard and
 // the deferral rule; delta is added to playPosition.
 void Navigate(AppState* app, int32_t code, int32_t delta);

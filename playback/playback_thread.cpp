@@ -126,7 +126,12 @@ bool OpenTrack(AppState* app, PlaybackWork* work) {
     // A given-up open has been reported as failed by the user-interface
     // thread already; a second report would remove a second track.
     if (DeviceGivenUp()) return false;
-    if (!opened) {
+    if (opened) {
+        // The previous track's device is closed by now: whatever end of play
+        // is posted before this moment was about it, not about this track.
+        Store(app->openedSelection, app->snapSelection);
+        Store(app->openedAt, GetTickCount());
+    } else {
         // The send is synchronous: by its return the track is off the list
         // and, with Play Next, the next one has been asked for. The pause
         // keeps a folder of unplayable files from spinning the device.

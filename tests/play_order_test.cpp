@@ -263,6 +263,8 @@ TEST_F(PlayOrderTest, RemovingAFailedTrackPlaysItsSuccessorOnlyWithPlayNext) {
         int32_t ticks;
         std::wstring playing;    // empty: nothing started
         std::wstring pathAfter;
+        LPARAM detail;
+        std::wstring chosen;     // chosen since the failed track; empty: the failed one
     };
     const Case cases[] = {
         {"play next", 4, 1, AFTER_NEXT, 0, 3, StatusOpenFailed, 60, TrackName(2), TrackName(2)},
@@ -271,19 +273,22 @@ TEST_F(PlayOrderTest, RemovingAFailedTrackPlaysItsSuccessorOnlyWithPlayNext) {
         {"stop", 4, 1, AFTER_STOP, 0, 3, StatusOpenFailed, 60, L"", TrackName(1)},
         {"not in the list", 4, -1, AFTER_NEXT, 0, 4, StatusOpenFailed, 60, L"", L"C:\\M\\T1.MP3"},
         {"the only track", 1, 0, AFTER_NEXT, 0, 0, StatusNoAudio, 100, L"", L""},
+        {"an open waits behind it", 4, 1, AFTER_NEXT, 0, 3, StatusOpenFailed, 60, L"", TrackName(1), kRemoveOnly},
+        {"another track chosen since", 4, 1, AFTER_NEXT, 0, 3, StatusOpenFailed, 60, L"", TrackName(3), 0,
+         TrackName(3)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         MakeList(c.count);
         const std::wstring failed = c.failed >= 0 ? TrackName(c.failed) : L"C:\\M\\T1.MP3";
         CopyText(app_->failedPath, failed.c_str(), kPathUnits - 1);
-        CopyText(app_->currentPath, failed.c_str(), kBufferUnits - 1);
+        CopyText(app_->currentPath, (c.chosen.empty() ? failed : c.chosen).c_str(), kBufferUnits - 1);
         Store(app_->currentTrack, c.failed >= 0 ? c.failed : 1);
         app_->afterPlayback = c.after;
         app_->shuffle = c.shuffle;
         app_->commandFlags = 0;
         app_->ticksSinceSelect = 50;
-        RemoveFailedTrack(app_);
+        RemoveFailedTrack(app_, c.detail);
 
         std::vector<std::wstring> expected;
         for (int32_t i = 0; i < c.count; ++i) {
@@ -430,21 +435,24 @@ TEST_F(PlayOrderWindowTest, ATrackThatFailsDuringASearchIsRemovedFromTheNewListA
 
 TEST_F(PlayOrderWindowTest, MessagesQueuedBeforeASearchEndsFindTheNewOrderBuilt) {
     const std::wstring opened = listing_[2];
+    app_->afterPlayback = AFTER_NEXT;
     struct Case {
         const char* name;
         UINT message;
         WPARAM wParam;
-        std::wstring playing;
+        bool duringSearch;  // handled while the search runs, not queued behind its end
     };
+    // Neither moves the opened file on: the key comes within half a second of
+    // its selection, and the end of play is the previous track's.
     const Case cases[] = {
-        // Within half a second of the opened file's selection: ignored.
-        {"Next key", WM_COMMAND, CMD_NEXT, opened},
-        // The track that played before ended: on from the opened file.
-        {"end of play", MM_MCINOTIFY, MCI_NOTIFY_SUCCESSFUL, listing_[3]},
+        {"Next key", WM_COMMAND, CMD_NEXT, false},
+        {"end of play", MM_MCINOTIFY, MCI_NOTIFY_SUCCESSFUL, false},
+        {"end of play during the search", MM_MCINOTIFY, MCI_NOTIFY_SUCCESSFUL, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ASSERT_TRUE(OpenAndWait(app_, opened));
+        Store(app_->openedSelection, app_->selectionSerial);
         // The search has listed the folder but its end is not handled yet:
         // the order is zeroed, the opened file and its selection are parked,
         // and a message sits in the queue ahead of the completion notice.
@@ -455,10 +463,14 @@ TEST_F(PlayOrderWindowTest, MessagesQueuedBeforeASearchEndsFindTheNewOrderBuilt)
         app_->deferredSlots[kSlotOrder] = DEFER_BUILD_ORDER;
         app_->deferredSlots[kSlotSelect] = DEFER_SELECT_TRACK;
         app_->ticksSinceSelect = 10;
-        PostMessageW(app_->mainWindow, c.message, c.wParam, 0);
+        if (c.duringSearch) {
+            SendMessageW(app_->mainWindow, c.message, c.wParam, 0);
+        } else {
+            PostMessageW(app_->mainWindow, c.message, c.wParam, 0);
+        }
         SendMessageW(app_->mainWindow, WM_APP_WORKER_DONE, app_->searchToken, kSearchWorker);
         PumpFor(30);
-        EXPECT_EQ(std::wstring(app_->currentPath), c.playing);
+        EXPECT_EQ(std::wstring(app_->currentPath), opened);
     }
 }
 

@@ -11,6 +11,7 @@
 #include "app/deferred.h"
 #include "app/window.h"
 #include "app/worker_protocol.h"
+#include "library/play_order.h"
 #include "support/window_fixture.h"
 
 namespace {
@@ -91,7 +92,7 @@ TEST_F(ProtocolTest, EveryParkedCodeIsHandedOnAsItsMessage) {
         {7, 0, WM_COMMAND, 9005, false},       {8, 2, WM_APP_OPERATION, 8, false},
         {10, 3, WM_COMMAND, 9006, false},      {11, 1, WM_COMMAND, 9015, false},
         {12, 1, WM_COMMAND, 9014, false},      {13, 1, WM_APP_OPERATION, 13, false},
-        {14, 1, WM_COMMAND, 9016, false},
+        {14, 1, WM_COMMAND, 9016, false},      {15, 1, WM_APP_OPERATION, 15, false},
     };
     for (const Case& c : cases) {
         Store(app->searchState, Running);
@@ -110,7 +111,7 @@ TEST_F(ProtocolTest, EveryParkedCodeIsHandedOnAsItsMessage) {
     }
     // Unknown codes deliver nothing but are cleared all the same.
     Store(app->searchState, Running);
-    app->deferredSlots[0] = 15;
+    app->deferredSlots[0] = 16;
     app->deferredSlots[3] = -2;
     g_sent.clear();
     OnWorkerDone(app, 0x1234, kSearchWorker);
@@ -122,15 +123,36 @@ TEST_F(ProtocolTest, EveryParkedCodeIsHandedOnAsItsMessage) {
 
 TEST_F(ProtocolTest, AParkedRemovalRunsBehindARebuildOfTheNewList) {
     RecordSentMessages();
-    Store(app->searchState, Running);
-    app->searchToken = 9;
-    app->deferredSlots[kSlotOrder] = DEFER_REMOVE_FAILED;
-    OnWorkerDone(app, 9, kSearchWorker);
-    ASSERT_EQ(g_sent.size(), 2u);
-    EXPECT_EQ(g_sent[0].message, WM_APP_OPERATION);
-    EXPECT_EQ(g_sent[0].wParam, static_cast<WPARAM>(DEFER_BUILD_ORDER));
-    EXPECT_EQ(g_sent[1].message, WM_APP_OPERATION);
-    EXPECT_EQ(g_sent[1].wParam, static_cast<WPARAM>(DEFER_REMOVE_FAILED));
+    struct Case {
+        const char* name;
+        int32_t main;          // parked in slot 1
+        bool shuffle;          // a Shuffle parked over the removal
+        LPARAM removal;        // how the removal runs
+        WPARAM after;          // what runs next (0: nothing)
+    };
+    const Case cases[] = {
+        {"alone, it plays on", 0, false, 0, 0},
+        {"an open decides what plays", DEFER_OPEN_PATH, false, kRemoveOnly, DEFER_OPEN_PATH},
+        {"a shuffle is kept and applies after it", 0, true, 0, CMD_SHUFFLE},
+    };
+    for (const Case& c : cases) {
+        Store(app->searchState, Running);
+        app->searchToken = 9;
+        app->deferredSlots[kSlotOrder] = DEFER_REMOVE_FAILED;
+        app->deferredSlots[kSlotMain] = c.main;
+        if (c.shuffle) ParkCode(app, kSlotOrder, DEFER_SHUFFLE);
+        g_sent.clear();
+        OnWorkerDone(app, 9, kSearchWorker);
+        ASSERT_EQ(g_sent.size(), c.after ? 3u : 2u) << c.name;
+        EXPECT_EQ(g_sent[0].message, WM_APP_OPERATION) << c.name;
+        EXPECT_EQ(g_sent[0].wParam, static_cast<WPARAM>(DEFER_BUILD_ORDER)) << c.name;
+        EXPECT_EQ(g_sent[1].message, WM_APP_OPERATION) << c.name;
+        EXPECT_EQ(g_sent[1].wParam, static_cast<WPARAM>(DEFER_REMOVE_FAILED)) << c.name;
+        EXPECT_EQ(g_sent[1].lParam, c.removal) << c.name;
+        if (c.after) {
+            EXPECT_EQ(g_sent[2].wParam, c.after) << c.name;
+        }
+    }
 }
 
 TEST_F(ProtocolTest, AcceptedSearchCompletionRunsTheParkedRequestsInSlotOrderAndEndsTheNotice) {
@@ -186,9 +208,14 @@ TEST_F(ProtocolTest, OpenRequestsAndRemovalsAreNotDisplacedByWhatCannotReplaceTh
         {DEFER_REMOVE_FAILED, DEFER_BUILD_ORDER, DEFER_REMOVE_FAILED},
         {DEFER_BUILD_ORDER, DEFER_REMOVE_FAILED, DEFER_REMOVE_FAILED},
         {DEFER_SHUFFLE, DEFER_BUILD_ORDER, DEFER_BUILD_ORDER},
+        {DEFER_REMOVE_FAILED, DEFER_SHUFFLE, DEFER_REMOVE_FAILED},
+        // The end of a track is navigation too.
+        {DEFER_OPEN_PATH, DEFER_PLAY_NEXT, DEFER_OPEN_PATH},
     };
     for (const Case& c : cases) {
-        const int slot = c.code == DEFER_BUILD_ORDER || c.code == DEFER_REMOVE_FAILED ? kSlotOrder : kSlotMain;
+        const int slot = c.code == DEFER_BUILD_ORDER || c.code == DEFER_REMOVE_FAILED || c.code == DEFER_SHUFFLE
+                             ? kSlotOrder
+                             : kSlotMain;
         app->deferredSlots[slot] = c.parked;
         ParkCode(app, slot, c.code);
         EXPECT_EQ(app->deferredSlots[slot], c.kept) << "parked " << c.parked << ", then " << c.code;
@@ -355,6 +382,7 @@ TEST_F(ProtocolTest, EndOfPlayRunsTheAfterPlaybackAction) {
         {"aborted", AFTER_EXIT, MCI_NOTIFY_ABORTED, 0, false},
         {"failed", AFTER_REPEAT, MCI_NOTIFY_FAILURE, 0, false},
     };
+    Store(app->device.deviceId, 1);
     for (const Case& c : cases) {
         app->afterPlayback = c.after;
         app->commandFlags = 0;
@@ -372,13 +400,14 @@ TEST_F(ProtocolTest, EndOfPlayRunsTheAfterPlaybackAction) {
 
 TEST_F(ProtocolTest, PlayNextDuringASearchParksTheNextTrack) {
     app->afterPlayback = AFTER_NEXT;
+    Store(app->device.deviceId, 1);
     Store(app->searchState, Running);
     // While the search counts, the list reads empty; that is no end of music.
     for (int32_t count : {3, 0}) {
         Store(app->trackCount, count);
         app->deferredSlots[kSlotMain] = 0;
         OnMciNotify(app, MCI_NOTIFY_SUCCESSFUL, 1);
-        EXPECT_EQ(app->deferredSlots[kSlotMain], DEFER_NEXT) << count << " tracks";
+        EXPECT_EQ(app->deferredSlots[kSlotMain], DEFER_PLAY_NEXT) << count << " tracks";
         EXPECT_EQ(app->commandFlags, 0u) << count << " tracks";
         EXPECT_FALSE(WakeSignalled()) << count << " tracks";
     }
@@ -386,6 +415,40 @@ TEST_F(ProtocolTest, PlayNextDuringASearchParksTheNextTrack) {
     app->deferredSlots[kSlotMain] = DEFER_CLOSE;
     OnMciNotify(app, MCI_NOTIFY_SUCCESSFUL, 1);
     EXPECT_EQ(app->deferredSlots[kSlotMain], DEFER_CLOSE);
+}
+
+TEST_F(ProtocolTest, AnEndOfPlayThatBelongsToAnEarlierTrackChangesNothing) {
+    // The notices go through the window procedure, which reads the time the
+    // queue gives each posted message.
+    SetWindowLongPtrW(app->mainWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(MainWindowProc));
+    struct Case {
+        const char* name;
+        LPARAM device;
+        uint32_t opened;      // the selection the device has open; the current one is 2
+        int32_t openedAgoMs;  // negative: opened after the notice was posted
+        int32_t select;       // slot 2
+        bool acts;
+    };
+    const Case cases[] = {
+        {"the open device", 7, 2, 1000, 0, true},
+        {"no device named, posted after the open", 0, 2, 1000, 0, true},
+        {"a device given up", 9, 2, 1000, 0, false},
+        {"the selection not opened yet", 7, 1, 1000, 0, false},
+        {"posted before the open", 0, 2, -1000, 0, false},
+        {"an open's selection waits for its search", 7, 2, 1000, DEFER_SELECT_TRACK, false},
+    };
+    app->afterPlayback = AFTER_STOP;
+    Store(app->device.deviceId, 7);
+    app->selectionSerial = 2;
+    for (const Case& c : cases) {
+        Store(app->openedSelection, c.opened);
+        Store(app->openedAt, GetTickCount() - static_cast<uint32_t>(c.openedAgoMs));
+        app->deferredSlots[kSlotSelect] = c.select;
+        app->commandFlags = 0;
+        PostMessageW(app->mainWindow, MM_MCINOTIFY, MCI_NOTIFY_SUCCESSFUL, c.device);
+        PumpFor(20);
+        EXPECT_EQ(app->commandFlags, c.acts ? PB_STOP : 0u) << c.name;
+    }
 }
 
 TEST_F(ProtocolTest, StatusNoticesAndFailedPaths) {
