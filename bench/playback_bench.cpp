@@ -5,6 +5,12 @@
 //   playback_bench bare PATH           median of a bare open + time format + play
 //   playback_bench cpu SECONDS [PATH]  CPU time of the whole process while the
 //                                      window idles (no PATH) or PATH plays
+//   playback_bench library DIR TRACK   lays out DIR: lone\lone.mp3, and a library of
+//                                      100,000 names in 200 folders with top.mp3 in
+//                                      its root (copies or links of TRACK)
+//   playback_bench firstsound DIR      median time from the hand-off to the first
+//                                      sound: the lone file, the library's top.mp3
+//                                      and the library folder, runs interleaved
 #include <windows.h>
 #include <mmsystem.h>
 #include <objbase.h>
@@ -15,6 +21,7 @@
 #include <cstdlib>
 #include <cwchar>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "app/worker_protocol.h"
@@ -141,6 +148,79 @@ int Switch(const wchar_t* path) {
     return 0;
 }
 
+constexpr int kLibraryFolders = 200;
+constexpr int kLibraryPerFolder = 500;
+
+bool CopyTrack(const std::wstring& from, const std::wstring& to) {
+    return CopyFileW(from.c_str(), to.c_str(), FALSE) != 0;
+}
+
+// The folders hold a short real track each, linked 500 times (a link costs
+// a fifth of a creation under Wine), so a drawn track of the folder plays.
+int Library(const std::wstring& dir, const std::wstring& track) {
+    const std::wstring lone = dir + L"\\lone";
+    const std::wstring library = dir + L"\\library";
+    if (GetFileAttributesW(library.c_str()) != INVALID_FILE_ATTRIBUTES) return 0;
+    const std::wstring part = library + L".part";
+    CreateDirectoryW(lone.c_str(), nullptr);
+    if (!CopyTrack(track, lone + L"\\lone.mp3") || !CreateDirectoryW(part.c_str(), nullptr) ||
+        !CopyTrack(track, part + L"\\top.mp3")) {
+        return 1;
+    }
+    const std::vector<uint8_t> shortTrack = MakeSilentMp3(10.0);
+    for (int f = 0; f < kLibraryFolders; ++f) {
+        const std::wstring folder = part + L"\\d" + std::to_wstring(f);
+        const std::wstring first = folder + L"\\0.mp3";
+        if (!CreateDirectoryW(folder.c_str(), nullptr) ||
+            !WriteFileBytes(first, shortTrack.data(), shortTrack.size())) {
+            return 1;
+        }
+        for (int i = 1; i < kLibraryPerFolder; ++i) {
+            const std::wstring link = folder + L"\\" + std::to_wstring(i) + L".mp3";
+            if (!CreateHardLinkW(link.c_str(), first.c_str(), nullptr)) return 1;
+        }
+    }
+    return MoveFileW(part.c_str(), library.c_str()) ? 0 : 1;
+}
+
+// From the hand-off a second launch makes to the device playing, with the
+// device closed and no search running before it.
+bool HandOffToSound(AppState* app, const std::wstring& path, double* ms) {
+    SignalPlayback(app, PB_STOP | PB_CLOSE);
+    if (!PumpUntil([&] { return Load(app->device.deviceState) == DEV_CLOSED && Load(app->searchState) == Idle; },
+                   kWaitMs, 1)) {
+        return false;
+    }
+    wchar_t buffer[512] = {};
+    CopyText(buffer, path.c_str(), 511);
+    COPYDATASTRUCT data = {0, sizeof(buffer), buffer};
+    const double start = NowMs();
+    SendMessageW(app->mainWindow, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+    const bool done = PumpUntil([&] { return Load(app->device.deviceState) == DEV_PLAYING; }, kWaitMs, 1);
+    *ms = NowMs() - start;
+    return done && PumpUntil([&] { return Load(app->searchState) == Idle; }, kWaitMs);
+}
+
+int FirstSound(const std::wstring& dir) {
+    const std::wstring paths[] = {dir + L"\\lone\\lone.mp3", dir + L"\\library\\top.mp3",
+                                  dir + L"\\library\\"};
+    AppState* app = ResetWithDefaults();
+    app->afterPlayback = AFTER_STOP;
+    app->includeSubdirs = 1;
+    if (!CreatePlayerWindow(app)) return 1;
+    std::vector<double> times[3];
+    double ms = 0.0;
+    for (int run = 0; run <= kRuns; ++run) {
+        for (int k = 0; k < 3; ++k) {
+            if (!HandOffToSound(app, paths[k], &ms)) return 1;
+            if (run > 0) times[k].push_back(ms);  // the first round warms the caches
+        }
+    }
+    CloseAndWait(app);
+    std::printf("%.1f %.1f %.1f\n", Median(times[0]), Median(times[1]), Median(times[2]));
+    return 0;
+}
+
 uint64_t ProcessCpu100ns() {
     FILETIME created, exited, kernel, user;
     GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
@@ -195,6 +275,8 @@ int main() {
     if (argc >= 3 && std::wcscmp(argv[1], L"write") == 0) return WriteTrack(argv[2]);
     if (argc >= 3 && std::wcscmp(argv[1], L"switch") == 0) return Switch(argv[2]);
     if (argc >= 3 && std::wcscmp(argv[1], L"bare") == 0) return Bare(argv[2]);
+    if (argc >= 4 && std::wcscmp(argv[1], L"library") == 0) return Library(argv[2], argv[3]);
+    if (argc >= 3 && std::wcscmp(argv[1], L"firstsound") == 0) return FirstSound(argv[2]);
     if (argc >= 3 && std::wcscmp(argv[1], L"cpu") == 0) {
         return Cpu(std::max(1, static_cast<int>(std::wcstol(argv[2], nullptr, 10))),
                    argc >= 4 ? argv[3] : nullptr);

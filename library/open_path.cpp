@@ -22,6 +22,15 @@ void CopyZeroFilled(wchar_t* dst, size_t units, const wchar_t* src) {
     CopyText(dst, src, units - 1);
 }
 
+// currentPath names an existing file by now (a directory ends in its
+// separator); it is listed when its type is one the search takes.
+bool WillBeListed(const AppState* app) {
+    PathParts parts;
+    SplitPath(&parts, app->currentPath);
+    return parts.name[0] != 0 && std::wcslen(app->currentPath) < kPathUnits &&
+           MatchesTypeFilter(parts.name, Load(app->fileTypes));
+}
+
 }  // namespace
 
 void SplitPath(PathParts* parts, const wchar_t* path) {
@@ -121,9 +130,15 @@ void OpenPathBuffer(AppState* app) {
     NormalizePathBuffer(app->pathBuffer);
     if (!app->pathBuffer[0]) return;
     StartSearch(app);
-    // The search now runs, so the selection parks itself and plays once the
-    // new list and order exist.
-    SelectCurrentTrack(app);
+    // A file the search will list needs nothing of the rest of the folder to
+    // start: it plays now, and the order built when the search ends finds it
+    // playing as its current track. Anything else (a folder, a type that is
+    // not searched for) parks its selection until the list exists.
+    if (Load(app->searchState) == Running && WillBeListed(app)) {
+        PlayCurrentPath(app);
+    } else {
+        SelectCurrentTrack(app);
+    }
 }
 
 void StartSearch(AppState* app) {

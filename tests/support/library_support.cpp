@@ -45,15 +45,15 @@ bool MakeTrackTree(const std::wstring& root, int count) {
 
 namespace {
 
-std::wstring BuildLargeTrackTree() {
+std::wstring BuildTrackTree(int count) {
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
-    const std::wstring tree = JoinPath(temp, L"pt-tracks-100001");
+    const std::wstring tree = JoinPath(temp, L"pt-tracks-" + std::to_wstring(count + 1));
     if (GetFileAttributesW(tree.c_str()) != INVALID_FILE_ATTRIBUTES) return tree;
     const std::wstring part = tree + L".part";
     DeleteTree(part);
     if (!CreateDirectoryW(part.c_str(), nullptr)) return std::wstring();
-    if (!TouchFile(JoinPath(part, L"extra.mp3")) || !MakeTrackTree(part, kMaxTracks) ||
+    if (!TouchFile(JoinPath(part, L"extra.mp3")) || !MakeTrackTree(part, count) ||
         !MoveFileW(part.c_str(), tree.c_str())) {
         return std::wstring();
     }
@@ -63,11 +63,15 @@ std::wstring BuildLargeTrackTree() {
 }  // namespace
 
 std::wstring LargeTrackTree() {
+    return CachedTrackTree(kMaxTracks);
+}
+
+std::wstring CachedTrackTree(int count) {
     // Tests run as parallel processes in one prefix: one builds the tree
     // while the others wait for it, instead of deleting each other's work.
     HANDLE lock = CreateMutexW(nullptr, FALSE, L"PebbletuneTestLargeTrackTree");
     if (lock) WaitForSingleObject(lock, INFINITE);
-    const std::wstring tree = BuildLargeTrackTree();
+    const std::wstring tree = BuildTrackTree(count);
     if (lock) {
         ReleaseMutex(lock);
         CloseHandle(lock);

@@ -23,6 +23,8 @@ bool MakeTrackTree(const std::wstring& root, int count);
 // under Wine, so it is built once, completed by a rename, and kept for later
 // runs; callers only read it. Empty on failure.
 std::wstring LargeTrackTree();
+// The same with count files in folders (and extra.mp3 in the root).
+std::wstring CachedTrackTree(int count);
 // Deletes a tree file by file (fast enough for 100,000 files under Wine).
 void DeleteTree(const std::wstring& path);
 

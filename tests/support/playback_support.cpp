@@ -70,6 +70,7 @@ MCIERROR WINAPI ScriptedMciSend(MCIDEVICEID id, UINT command, DWORD_PTR flags, D
             break;
         }
         answer = call.hasType ? g_script.typedOpen : g_script.untypedOpen;
+        if (call.element == g_script.failOpenOf) answer = MCIERR_FILE_NOT_FOUND;
         if (answer == 0) open->wDeviceID = g_script.openId;
         break;
     }

@@ -50,6 +50,8 @@ struct MciScript {
     // then succeeds with lateOpenId.
     std::wstring hangOpenOf;
     MCIDEVICEID lateOpenId = 9;
+    // An open of this element fails, typed or not.
+    std::wstring failOpenOf;
 };
 
 // Routes g_mciSend to the scripted device for app, with a fresh script and
