@@ -124,16 +124,15 @@ TEST_F(ProtocolTest, EveryParkedCodeIsHandedOnAsItsMessage) {
 TEST_F(ProtocolTest, AParkedRemovalRunsBehindARebuildOfTheNewList) {
     RecordSentMessages();
     struct Case {
-        const char* name;
-        int32_t main;          // parked in slot 1
-        bool shuffle;          // a Shuffle parked over the removal
-        LPARAM removal;        // how the removal runs
-        WPARAM after;          // what runs next (0: nothing)
+        int32_t main;     // parked in slot 1
+        bool shuffle;     // a Shuffle parked over the removal
+        std::vector<PostedMessage> runs;
     };
     const Case cases[] = {
-        {"alone, it plays on", 0, false, 0, 0},
-        {"an open decides what plays", DEFER_OPEN_PATH, false, kRemoveOnly, DEFER_OPEN_PATH},
-        {"a shuffle is kept and applies after it", 0, true, 0, CMD_SHUFFLE},
+        {0, false, {{WM_APP_OPERATION, 6, 0}, {WM_APP_OPERATION, 9, 0}}},
+        // The open decides what plays: the removal only takes the track out.
+        {DEFER_OPEN_PATH, false, {{WM_APP_OPERATION, 6, 0}, {WM_APP_OPERATION, 9, kRemoveOnly}, {WM_APP_OPERATION, 4, 0}}},
+        {0, true, {{WM_APP_OPERATION, 6, 0}, {WM_APP_OPERATION, 9, 0}, {WM_COMMAND, CMD_SHUFFLE, 0}}},
     };
     for (const Case& c : cases) {
         Store(app->searchState, Running);
@@ -143,14 +142,11 @@ TEST_F(ProtocolTest, AParkedRemovalRunsBehindARebuildOfTheNewList) {
         if (c.shuffle) ParkCode(app, kSlotOrder, DEFER_SHUFFLE);
         g_sent.clear();
         OnWorkerDone(app, 9, kSearchWorker);
-        ASSERT_EQ(g_sent.size(), c.after ? 3u : 2u) << c.name;
-        EXPECT_EQ(g_sent[0].message, WM_APP_OPERATION) << c.name;
-        EXPECT_EQ(g_sent[0].wParam, static_cast<WPARAM>(DEFER_BUILD_ORDER)) << c.name;
-        EXPECT_EQ(g_sent[1].message, WM_APP_OPERATION) << c.name;
-        EXPECT_EQ(g_sent[1].wParam, static_cast<WPARAM>(DEFER_REMOVE_FAILED)) << c.name;
-        EXPECT_EQ(g_sent[1].lParam, c.removal) << c.name;
-        if (c.after) {
-            EXPECT_EQ(g_sent[2].wParam, c.after) << c.name;
+        ASSERT_EQ(g_sent.size(), c.runs.size()) << c.main << c.shuffle;
+        for (size_t i = 0; i < c.runs.size(); ++i) {
+            EXPECT_EQ(g_sent[i].message, c.runs[i].message) << i;
+            EXPECT_EQ(g_sent[i].wParam, c.runs[i].wParam) << i;
+            EXPECT_EQ(g_sent[i].lParam, c.runs[i].lParam) << i;
         }
     }
 }
@@ -418,24 +414,21 @@ TEST_F(ProtocolTest, PlayNextDuringASearchParksTheNextTrack) {
 }
 
 TEST_F(ProtocolTest, AnEndOfPlayThatBelongsToAnEarlierTrackChangesNothing) {
-    // The notices go through the window procedure, which reads the time the
-    // queue gives each posted message.
+    // Posted through the window procedure, which reads each message's time.
     SetWindowLongPtrW(app->mainWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(MainWindowProc));
     struct Case {
         const char* name;
         LPARAM device;
         uint32_t opened;      // the selection the device has open; the current one is 2
         int32_t openedAgoMs;  // negative: opened after the notice was posted
-        int32_t select;       // slot 2
         bool acts;
     };
     const Case cases[] = {
-        {"the open device", 7, 2, 1000, 0, true},
-        {"no device named, posted after the open", 0, 2, 1000, 0, true},
-        {"a device given up", 9, 2, 1000, 0, false},
-        {"the selection not opened yet", 7, 1, 1000, 0, false},
-        {"posted before the open", 0, 2, -1000, 0, false},
-        {"an open's selection waits for its search", 7, 2, 1000, DEFER_SELECT_TRACK, false},
+        {"the open device", 7, 2, 1000, true},
+        {"no device named, posted after the open", 0, 2, 1000, true},
+        {"a device given up", 9, 2, 1000, false},
+        {"the selection not opened yet", 7, 1, 1000, false},
+        {"posted before the open", 0, 2, -1000, false},
     };
     app->afterPlayback = AFTER_STOP;
     Store(app->device.deviceId, 7);
@@ -443,7 +436,6 @@ TEST_F(ProtocolTest, AnEndOfPlayThatBelongsToAnEarlierTrackChangesNothing) {
     for (const Case& c : cases) {
         Store(app->openedSelection, c.opened);
         Store(app->openedAt, GetTickCount() - static_cast<uint32_t>(c.openedAgoMs));
-        app->deferredSlots[kSlotSelect] = c.select;
         app->commandFlags = 0;
         PostMessageW(app->mainWindow, MM_MCINOTIFY, MCI_NOTIFY_SUCCESSFUL, c.device);
         PumpFor(20);
