@@ -162,6 +162,7 @@ int Library(const std::wstring& dir, const std::wstring& track) {
     const std::wstring library = dir + L"\\library";
     if (GetFileAttributesW(library.c_str()) != INVALID_FILE_ATTRIBUTES) return 0;
     const std::wstring part = library + L".part";
+    CreateDirectoryW(dir.c_str(), nullptr);
     CreateDirectoryW(lone.c_str(), nullptr);
     if (!CopyTrack(track, lone + L"\\lone.mp3") || !CreateDirectoryW(part.c_str(), nullptr) ||
         !CopyTrack(track, part + L"\\top.mp3")) {
