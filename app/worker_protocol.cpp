@@ -25,7 +25,9 @@ void SendSynchronous(AppState* app, UINT message, WPARAM wParam, LPARAM lParam, 
 // now is the previous track's, and the user's choice must not be moved on.
 bool BelongsToAnEarlierTrack(AppState* app, LPARAM deviceId) {
     // A device given up while it played keeps its id until it closes, so a
-    // notice naming another device is never the current track's.
+    // notice naming another device, or coming while none is open, is never
+    // the current track's.
+    if (Load(app->device.deviceState) == DEV_CLOSED) return true;
     if (deviceId != 0 && static_cast<uint32_t>(deviceId) != Load(app->device.deviceId)) return true;
     if (app->deferredSlots[kSlotSelect] == DEFER_SELECT_TRACK) return true;
     if (Load(app->openedSelection) != app->selectionSerial) return true;

@@ -172,27 +172,31 @@ protected:
     std::wstring root_;
 };
 
-TEST_F(OpenPathWindowTest, FileOrDirectorySetsCurrentPathAndSearchDirAndParksTheSelection) {
-    ASSERT_TRUE(TouchFiles(root_, {L"a.mp3", L"b.mp3"}));
+TEST_F(OpenPathWindowTest, FileOrDirectorySetsCurrentPathAndSearchDirAndPlaysOrParksTheSelection) {
+    ASSERT_TRUE(TouchFiles(root_, {L"a.mp3", L"b.mp3", L"e.wav"}));
     struct Case {
         std::wstring input;
         std::wstring currentPath;
         std::wstring searchDir;
+        bool parks;  // false: a file the search will list plays at once
     };
     const Case cases[] = {
-        {root_ + L"//b.mp3", root_ + L"\\b.mp3", root_ + L"\\"},
-        {root_, root_ + L"\\", root_ + L"\\"},
+        {root_ + L"//b.mp3", root_ + L"\\b.mp3", root_ + L"\\", false},
+        {root_, root_ + L"\\", root_ + L"\\", true},
+        {root_ + L"\\e.wav", root_ + L"\\e.wav", root_ + L"\\", true},  // a type not searched for
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.input.begin(), c.input.end()));
         std::memset(app_->pathBuffer, 0, sizeof(app_->pathBuffer));
         CopyText(app_->pathBuffer, c.input.c_str(), kBufferUnits - 1);
+        app_->commandFlags = 0;
         OpenPathBuffer(app_);
         // The search is running and has not been let through the handshake.
         EXPECT_EQ(Load(app_->searchState), Running);
         EXPECT_EQ(std::wstring(app_->currentPath), c.currentPath);
         EXPECT_EQ(std::wstring(app_->searchDir), c.searchDir);
-        EXPECT_EQ(app_->deferredSlots[kSlotSelect], DEFER_SELECT_TRACK);
+        EXPECT_EQ(app_->deferredSlots[kSlotSelect], c.parks ? DEFER_SELECT_TRACK : 0);
+        EXPECT_EQ(app_->commandFlags & PB_PLAY, c.parks ? 0u : PB_PLAY);
         ASSERT_TRUE(WaitForSearch(app_));
         EXPECT_EQ(Load(app_->trackCount), 2);
         EXPECT_EQ(app_->deferredSlots[kSlotSelect], 0);

@@ -409,6 +409,7 @@ TEST_F(PlayOrderWindowTest, NextDuringASearchRunsOnceAfterIt) {
         ASSERT_EQ(Load(app_->searchState), Running);
         if (endOfPlay) {
             Store(app_->openedSelection, app_->selectionSerial);
+            Store(app_->device.deviceState, DEV_PLAYING);
             app_->ticksSinceSelect = 0;
             SendMessageW(app_->mainWindow, MM_MCINOTIFY, MCI_NOTIFY_SUCCESSFUL, 0);
         } else {
@@ -466,6 +467,7 @@ TEST_F(PlayOrderWindowTest, MessagesQueuedBeforeASearchEndsFindTheNewOrderBuilt)
         SCOPED_TRACE(c.name);
         ASSERT_TRUE(OpenAndWait(app_, opened));
         Store(app_->openedSelection, app_->selectionSerial);
+        Store(app_->device.deviceState, DEV_PLAYING);
         // The search has listed the folder but its end is not handled yet:
         // the order is zeroed, the opened file and its selection are parked,
         // and a message sits in the queue ahead of the completion notice.

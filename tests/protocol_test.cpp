@@ -379,6 +379,7 @@ TEST_F(ProtocolTest, EndOfPlayRunsTheAfterPlaybackAction) {
         {"failed", AFTER_REPEAT, MCI_NOTIFY_FAILURE, 0, false},
     };
     Store(app->device.deviceId, 1);
+    Store(app->device.deviceState, DEV_PLAYING);
     for (const Case& c : cases) {
         app->afterPlayback = c.after;
         app->commandFlags = 0;
@@ -397,6 +398,7 @@ TEST_F(ProtocolTest, EndOfPlayRunsTheAfterPlaybackAction) {
 TEST_F(ProtocolTest, PlayNextDuringASearchParksTheNextTrack) {
     app->afterPlayback = AFTER_NEXT;
     Store(app->device.deviceId, 1);
+    Store(app->device.deviceState, DEV_PLAYING);
     Store(app->searchState, Running);
     // While the search counts, the list reads empty; that is no end of music.
     for (int32_t count : {3, 0}) {
@@ -419,21 +421,24 @@ TEST_F(ProtocolTest, AnEndOfPlayThatBelongsToAnEarlierTrackChangesNothing) {
     struct Case {
         const char* name;
         LPARAM device;
+        int32_t state;
         uint32_t opened;      // the selection the device has open; the current one is 2
         int32_t openedAgoMs;  // negative: opened after the notice was posted
         bool acts;
     };
     const Case cases[] = {
-        {"the open device", 7, 2, 1000, true},
-        {"no device named, posted after the open", 0, 2, 1000, true},
-        {"a device given up", 9, 2, 1000, false},
-        {"the selection not opened yet", 7, 1, 1000, false},
-        {"posted before the open", 0, 2, -1000, false},
+        {"the open device", 7, DEV_PLAYING, 2, 1000, true},
+        {"no device named, posted after the open", 0, DEV_STOPPED, 2, 1000, true},
+        {"a device given up", 9, DEV_PLAYING, 2, 1000, false},
+        {"no device named, none open", 0, DEV_CLOSED, 2, 1000, false},
+        {"the selection not opened yet", 7, DEV_PLAYING, 1, 1000, false},
+        {"posted before the open", 0, DEV_PLAYING, 2, -1000, false},
     };
     app->afterPlayback = AFTER_STOP;
     Store(app->device.deviceId, 7);
     app->selectionSerial = 2;
     for (const Case& c : cases) {
+        Store(app->device.deviceState, c.state);
         Store(app->openedSelection, c.opened);
         Store(app->openedAt, GetTickCount() - static_cast<uint32_t>(c.openedAgoMs));
         app->commandFlags = 0;
