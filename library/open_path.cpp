@@ -8,6 +8,7 @@
 #include "app/deferred.h"
 #include "library/play_order.h"
 #include "library/search.h"
+#include "skin/render.h"
 
 namespace {
 
@@ -116,10 +117,21 @@ void SetDirectoryPath(wchar_t* pathBuffer, const wchar_t* folder) {
     pathBuffer[n + 1] = 0;
 }
 
+bool FitsAsSearchPath(AppState* app) {
+    // A folder of 259 units needs one more for its backslash; split to a
+    // path's 259 it would lose it and the parent would be searched. No file
+    // name fits in such a folder, so it is refused, changing nothing.
+    constexpr int32_t kTooLongTicks = 60;
+    if (wcslen(app->pathBuffer) < kPathUnits) return true;
+    std::memset(app->pathBuffer, 0, sizeof(app->pathBuffer));
+    SetStatus(app, nullptr, StatusPathTooLong, kTooLongTicks);
+    return false;
+}
+
 void OpenPathBuffer(AppState* app) {
     if (!MayRunNow(app, kSlotMain, DEFER_OPEN_PATH)) return;
     NormalizePathBuffer(app->pathBuffer);
-    if (!app->pathBuffer[0]) return;
+    if (!app->pathBuffer[0] || !FitsAsSearchPath(app)) return;
     StartSearch(app);
     // The search now runs, so the selection parks itself and plays once the
     // new list and order exist.
