@@ -71,6 +71,7 @@ enum StatusKind : int32_t {
     StatusVolume = 2,
     StatusOpenFailed = 3,
     StatusNoAudio = 4,
+    StatusPathTooLong = 5,
 };
 
 // Regions under the pointer; 1 and 3 are not used.

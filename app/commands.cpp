@@ -82,6 +82,7 @@ void OpenDirectoryDialog(AppState* app) {
     if (!converted) return;
 
     SetDirectoryPath(app->pathBuffer, folder);
+    if (!FitsAsSearchPath(app)) return;
     StartChosenPath(app);
 }
 

@@ -117,9 +117,15 @@ HandOff HandOffToRunningInstance(const wchar_t* pathBuffer) {
     data.lpData = const_cast<wchar_t*>(pathBuffer);
     // A hung first instance must not hang this launch as well.
     DWORD_PTR accepted = 0;
+    SetLastError(0);
     if (!SendMessageTimeoutW(running, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data),
                              SMTO_ABORTIFHUNG, kHandOffTimeoutMs, &accepted)) {
-        return HandOffUnanswered;
+        // Only a time-out means the first instance is hung (older systems
+        // leave the error at 0 for it). A window that was destroyed since it
+        // was found, or an instance that refuses our message, leaves this
+        // launch free to start on its own.
+        const DWORD error = GetLastError();
+        return error == ERROR_TIMEOUT || error == 0 ? HandOffUnanswered : HandOffNone;
     }
     return accepted ? HandOffAccepted : HandOffNone;
 }

@@ -16,9 +16,9 @@ void ParseCommandLine(wchar_t* out, const wchar_t* commandLine);
 // Sends the single-instance hand-off to a running window of our class,
 // waiting a few seconds at most.
 enum HandOff {
-    HandOffNone,        // no running window, or it refused the path
+    HandOffNone,        // no running window, it refused the path, or it went away
     HandOffAccepted,    // the running instance took the path
-    HandOffUnanswered,  // it is hung, or did not answer in time
+    HandOffUnanswered,  // it is hung: the send timed out
 };
 HandOff HandOffToRunningInstance(const wchar_t* pathBuffer);
 

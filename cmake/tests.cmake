@@ -92,6 +92,13 @@ if(MINGW)
   target_link_options(run_and_wait PRIVATE -static)
 endif()
 
+# Stands in for a running instance that goes away during a hand-off.
+add_executable(vanishing_window ${CMAKE_SOURCE_DIR}/tests/tools/vanishing_window.cpp)
+target_compile_options(vanishing_window PRIVATE ${TEST_WARNINGS})
+if(MINGW)
+  target_link_options(vanishing_window PRIVATE -static)
+endif()
+
 # Process-level tests: scripts that run Pebbletune.exe itself. The installer
 # test starts the Explorer verbs through run_verb, as the shell would.
 add_executable(run_verb ${CMAKE_SOURCE_DIR}/tests/process/run_verb.cpp)

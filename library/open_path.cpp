@@ -8,6 +8,7 @@
 #include "app/deferred.h"
 #include "library/play_order.h"
 #include "library/search.h"
+#include "skin/render.h"
 
 namespace {
 
@@ -125,10 +126,21 @@ void SetDirectoryPath(wchar_t* pathBuffer, const wchar_t* folder) {
     pathBuffer[n + 1] = 0;
 }
 
+bool FitsAsSearchPath(AppState* app) {
+    // A folder of 259 units needs one more for its backslash; split to a
+    // path's 259 it would lose it and the parent would be searched. No file
+    // name fits in such a folder, so it is refused, changing nothing.
+    constexpr int32_t kTooLongTicks = 60;
+    if (wcslen(app->pathBuffer) < kPathUnits) return true;
+    std::memset(app->pathBuffer, 0, sizeof(app->pathBuffer));
+    SetStatus(app, nullptr, StatusPathTooLong, kTooLongTicks);
+    return false;
+}
+
 void OpenPathBuffer(AppState* app) {
     if (!MayRunNow(app, kSlotMain, DEFER_OPEN_PATH)) return;
     NormalizePathBuffer(app->pathBuffer);
-    if (!app->pathBuffer[0]) return;
+    if (!app->pathBuffer[0] || !FitsAsSearchPath(app)) return;
     StartSearch(app);
     // A file the search will list needs nothing of the rest of the folder to
     // start: it plays now, and the order built when the search ends finds it

@@ -23,6 +23,9 @@ void NormalizePathBuffer(wchar_t* pathBuffer);
 // Puts a folder chosen in the Open Directory dialog (at most 259 units) into
 // pathBuffer (512 units), whole, ending in exactly one backslash.
 void SetDirectoryPath(wchar_t* pathBuffer, const wchar_t* folder);
+// False when the cleaned pathBuffer is longer than a path may be: the buffer
+// is cleared, a notice shown, and the caller opens nothing.
+bool FitsAsSearchPath(AppState* app);
 void OpenPathBuffer(AppState* app);
 void StartSearch(AppState* app);
 // Steps shared by StartSearch and Include Subdirectories: marks the search

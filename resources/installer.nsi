@@ -14,6 +14,9 @@ Target amd64-unicode
 RequestExecutionLevel user
 SetCompressor /SOLID lzma
 ManifestDPIAware true
+; A file that cannot be written is an error to retry or cancel, never one to
+; skip: a skipped exe would leave the old version under the new one's entry.
+AllowSkipFiles off
 
 !include MUI2.nsh
 !include FileFunc.nsh
@@ -98,19 +101,30 @@ VIAddVersionKey "LegalCopyright" "Copyright (C) 2026 ${PUBLISHER}"
   DeleteRegKey /ifempty HKCU "${TYPE_ROOT}\${EXT}"
 !macroend
 
-; A running player holds its exe open: ask it to close (it saves its
-; settings as it goes) and wait for its window to go, at most 10 seconds.
+; A running player holds its exe open until its process has ended, which can
+; be a while after its window has gone (it closes the device and saves its
+; settings on the way out): ask each one to close and wait for its process,
+; at most 10 seconds in all. One that is still there makes the file steps fail.
 !macro CloseRunningPlayer
-  StrCpy $R1 0
+  System::Call 'kernel32::GetTickCount() i .R5'
+  IntOp $R5 $R5 + 10000
   ${Do}
     FindWindow $R0 "Pebbletune"
+    System::Call 'kernel32::GetTickCount() i .R4'
+    IntOp $R4 $R5 - $R4
     ${If} $R0 == 0
-    ${OrIf} $R1 >= 50
+    ${OrIf} $R4 <= 0
       ${Break}
     ${EndIf}
-    SendMessage $R0 ${WM_CLOSE} 0 0 /TIMEOUT=2000
-    Sleep 200
-    IntOp $R1 $R1 + 1
+    System::Call 'user32::GetWindowThreadProcessId(p R0, *i .R2)'
+    System::Call 'kernel32::OpenProcess(i 0x00100000, i 0, i R2) p .R3'
+    System::Call 'user32::PostMessageW(p R0, i ${WM_CLOSE}, p 0, p 0)'
+    ${If} $R3 = 0
+      Sleep 200
+    ${Else}
+      System::Call 'kernel32::WaitForSingleObject(p R3, i R4)'
+      System::Call 'kernel32::CloseHandle(p R3)'
+    ${EndIf}
   ${Loop}
 !macroend
 
@@ -122,7 +136,12 @@ Section "Pebbletune"
   File "${STAGE}\${EXE}"
   File "${STAGE}\readme.txt"
   File "${STAGE}\LICENSE.txt"
+  ClearErrors
   WriteUninstaller "$INSTDIR\${UNINSTALLER}"
+  ${If} ${Errors}
+    MessageBox MB_ICONSTOP "Could not write $INSTDIR\${UNINSTALLER}." /SD IDOK
+    Abort
+  ${EndIf}
 
   CreateShortcut "$SMPROGRAMS\${APP}.lnk" "$INSTDIR\${EXE}" "" "$INSTDIR\${EXE}" 0
 
@@ -150,6 +169,18 @@ Section "un.Pebbletune"
   SectionIn RO
   SetShellVarContext current
   !insertmacro CloseRunningPlayer
+  ; The files first: while one stays, so do the entry and the verbs naming it.
+  ClearErrors
+  Delete "$INSTDIR\${EXE}"
+  Delete "$INSTDIR\readme.txt"
+  Delete "$INSTDIR\LICENSE.txt"
+  ${If} ${Errors}
+    MessageBox MB_ICONSTOP "Could not remove the files in $INSTDIR. Close Pebbletune and try again." /SD IDOK
+    Abort
+  ${EndIf}
+  ; Run in place (_?=), the uninstaller cannot remove its own file; the
+  ; caller does.
+  Delete "$INSTDIR\${UNINSTALLER}"
   Delete "$SMPROGRAMS\${APP}.lnk"
 
   DeleteRegKey HKCU "${DIRECTORY_VERB}"
@@ -159,10 +190,6 @@ Section "un.Pebbletune"
   DeleteRegKey /ifempty HKCU "${TYPE_ROOT}"
   DeleteRegKey HKCU "${UNINSTALL_KEY}"
 
-  Delete "$INSTDIR\${EXE}"
-  Delete "$INSTDIR\readme.txt"
-  Delete "$INSTDIR\LICENSE.txt"
-  Delete "$INSTDIR\${UNINSTALLER}"
   ; Only if empty: files the user put there are not ours to delete.
   RMDir "$INSTDIR"
 

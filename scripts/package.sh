@@ -51,6 +51,15 @@ if [ "$size" -gt "$budget" ]; then
   echo "$exe is $size bytes, over the budget of $budget" >&2; exit 1
 fi
 
+# Only from makensis 3.06 on does DeleteRegKey /ifempty also look for values:
+# an older one would build an uninstaller that deletes a user's own values
+# under SystemFileAssociations\.mp3 and the like.
+nsis=$(makensis -VERSION | sed -n 's/^v\{0,1\}\([0-9]*\)\.\([0-9]*\).*/\1 \2/p')
+read -r nsis_major nsis_minor <<<"$nsis"
+if [ -z "$nsis" ] || (( 10#$nsis_major * 100 + 10#$nsis_minor < 306 )); then
+  echo "makensis 3.06 or later is needed, found $(makensis -VERSION)" >&2; exit 1
+fi
+
 name=Pebbletune-$version
 mkdir -p "$out"
 out=$(cd "$out" && pwd)

@@ -62,6 +62,7 @@ void ComposeFrameText(AppState* app) {
     case StatusNoAudio:
         CopyText(app->frameText, L"searching... no audio found", kBufferUnits - 1);
         break;
+    case StatusPathTooLong: CopyText(app->frameText, L"path too long", kBufferUnits - 1); break;
     case StatusVolume:
         FormatStatusNumber(app->frameText, app->mutedVolume ? L"Mute" : L"Volume %u",
                            VolumeThousandths(app->volume));

@@ -271,10 +271,13 @@ TEST_F(MediaKeysTest, PlayAndPauseLeaveOnlyTheStateTheyDoNotName) {
     for (const Case& c : cases) {
         Store(app_->device.deviceState, c.deviceState);
         const LPARAM param = AppCommandParam(c.appCommand, FAPPCOMMAND_OEM);
-        const Step routes[] = {{WM_APPCOMMAND, 0, param, Origin::Player}, {0, HSHELL_APPCOMMAND, param}};
+        // The last: a key of the focused window, which no key-map entry echoes.
+        const Step routes[] = {{WM_APPCOMMAND, 0, param, Origin::Player}, {0, HSHELL_APPCOMMAND, param},
+                               {WM_APPCOMMAND, 0, AppCommandParam(c.appCommand, FAPPCOMMAND_KEY), Origin::Player}};
         for (const Step& step : routes) {
             SCOPED_TRACE(testing::Message() << "state " << c.deviceState << ", command " << c.appCommand
-                                            << (step.message ? " as WM_APPCOMMAND" : " from the shell"));
+                                            << (step.message ? " as WM_APPCOMMAND" : " from the shell")
+                                            << " from device " << GET_DEVICE_LPARAM(step.lParam));
             // Handled either way, so it does not travel on to other players.
             EXPECT_EQ(Send(step), TRUE);
             const std::vector<int32_t> expected =

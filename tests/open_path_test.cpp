@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "app/deferred.h"
 #include "library/open_path.h"
@@ -203,15 +204,24 @@ TEST_F(OpenPathWindowTest, FileOrDirectorySetsCurrentPathAndSearchDirAndPlaysOrP
     }
 }
 
-TEST_F(OpenPathWindowTest, MissingPathChangesNothing) {
-    CopyText(app_->currentPath, L"C:\\before.mp3", kBufferUnits - 1);
-    CopyText(app_->pathBuffer, (root_ + L"\\gone.mp3").c_str(), kBufferUnits - 1);
-    OpenPathBuffer(app_);
-    EXPECT_EQ(Load(app_->searchState), Idle);
-    EXPECT_EQ(app_->pathBuffer[0], 0);
-    EXPECT_EQ(std::wstring(app_->currentPath), L"C:\\before.mp3");
-    EXPECT_EQ(app_->searchThreadHandle, nullptr);
-    for (int slot = 0; slot < 4; ++slot) EXPECT_EQ(app_->deferredSlots[slot], 0) << slot;
+TEST_F(OpenPathWindowTest, MissingOrTooLongPathChangesNothing) {
+    // A folder of 259 units: with its backslash it is longer than a path.
+    const std::wstring longFolder = root_ + L"\\" + std::wstring(258 - root_.size(), L'f');
+    ASSERT_TRUE(CreateDirectoryW(longFolder.c_str(), nullptr));
+    const std::pair<std::wstring, int32_t> cases[] = {
+        {root_ + L"\\gone.mp3", StatusShowText}, {longFolder, StatusPathTooLong}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.first.size());
+        CopyText(app_->currentPath, L"C:\\before.mp3", kBufferUnits - 1);
+        CopyText(app_->pathBuffer, c.first.c_str(), kBufferUnits - 1);
+        OpenPathBuffer(app_);
+        EXPECT_EQ(Load(app_->searchState), Idle);
+        EXPECT_EQ(app_->pathBuffer[0], 0);
+        EXPECT_EQ(std::wstring(app_->currentPath), L"C:\\before.mp3");
+        EXPECT_EQ(app_->searchThreadHandle, nullptr);
+        EXPECT_EQ(app_->statusKind, c.second);
+        for (int slot = 0; slot < 4; ++slot) EXPECT_EQ(app_->deferredSlots[slot], 0) << slot;
+    }
 }
 
 TEST_F(OpenPathWindowTest, HandOffDuringASearchParksAndOpensTheNewestPathAfterwards) {

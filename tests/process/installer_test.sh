@@ -7,7 +7,8 @@
 # from there; a second run of it, and the MP3 verb, hand their paths to the
 # running player and exit 0; the silent uninstall removes all it added and
 # keeps the settings, /PURGE removes those too (closing a running player
-# first); the zip's exe runs from a folder with spaces in its path.
+# first); beside a player that does not end both fail; the zip's exe runs
+# from a folder with spaces in its path.
 # Usage: installer_test.sh PEBBLETUNE_EXE BUILD_DIR SOURCE_DIR
 set -uo pipefail
 exe=$1
@@ -211,6 +212,21 @@ w reg query "$settings" >/dev/null || fail "the uninstall removed the settings"
 
 # --- reinstall, then /PURGE while the player runs: nothing left at all
 timeout 60 wine "$setup" /S </dev/null >/dev/null 2>&1 9>&- || fail "the second install failed"
+
+# A player that does not end (frozen) keeps its exe: an install over it and an
+# uninstall run in place (_?=, so its code is the run's) fail with code 2, and
+# the uninstall keeps the entry of the exe it could not remove.
+wine "$install_unix/Pebbletune.exe" </dev/null >/dev/null 2>&1 9>&- &
+player_pid=$!
+pt_wait_windows 1 && kill -STOP "$player_pid" || fail "the installed player opened no window"
+timeout 60 wine "$setup" /S </dev/null >/dev/null 2>&1 9>&-; codes=$?
+timeout 60 wine "$install_unix/Uninstall.exe" /S "_?=$install_dir" </dev/null >/dev/null 2>&1 9>&-; codes+=" $?"
+[ "$codes" = "2 2" ] || fail "install, uninstall beside a player that does not end exited with $codes"
+[ -f "$install_unix/Pebbletune.exe" ] && w reg query "$uninstall_key" >/dev/null ||
+  fail "the failed uninstall removed the exe or the entry"
+kill -CONT "$player_pid"
+within 30 gone "$player_pid" || fail "the player did not close once it could"
+player_pid=""
 wine "$install_unix/Pebbletune.exe" </dev/null >/dev/null 2>&1 9>&- &
 player_pid=$!
 pt_wait_windows 1 || fail "the installed player opened no window"
