@@ -163,6 +163,7 @@ constexpr UINT kTickMs = 50;
 constexpr int32_t kKillTicks = 800;
 constexpr DWORD kSnapshotTimeoutMs = 8000;
 constexpr int kMaxLeftThreads = 8;
+constexpr int kSettingCount = 12;   // values under the registry key
 
 extern const wchar_t kProductName[];  // "Pebbletune": class name, title, first status
 
@@ -254,6 +255,11 @@ struct AppState {
     uint32_t startWaveVolume;
     uint32_t startMidiVolume;
     uint32_t randomState;                // the player's one random generator
+    // The stored values as last written and as the tick last saw them, in
+    // the order they are stored (settings/settings.cpp).
+    uint32_t settingsWritten[kSettingCount];
+    uint32_t settingsSeen[kSettingCount];
+    int32_t settingsTicks;
 
     // Paths and texts.
     wchar_t pathBuffer[kBufferUnits];

@@ -5,6 +5,7 @@
 #include "app/worker_protocol.h"
 #include "playback/media_device.h"
 #include "playback/playback_thread.h"
+#include "settings/settings.h"
 #include "skin/pointer.h"
 
 namespace {
@@ -79,6 +80,7 @@ void TickWhileRunning(AppState* app) {
         app->pointerMoved = 0;
     }
     if (app->volumeDelta != 0) ApplyVolumeDelta(app);
+    StoreChangedSettings(app);
     if (Load(app->redraw)) {
         InvalidateRect(app->mainWindow, nullptr, TRUE);
         UpdateWindow(app->mainWindow);
