@@ -52,7 +52,7 @@ for _ in $(seq 50); do
   [ "$(stored Top)" = 0x1 ] && break
   sleep 0.1
 done
-[ "$(stored Top)" = 0x1 ] || pt_fail "Top is '$(stored Top)' while the player runs, expected 0x1"
+[ "$(stored Top)" = 0x1 ] || pt_fail "Ctrl+T did not reach the registry within 5 s while the player runs"
 
 pt_close_and_wait "$window" "$player_pid" || pt_fail "the player did not exit within 20 s of the close"
 player_pid=""
