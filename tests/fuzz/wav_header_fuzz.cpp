@@ -5,8 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "native/support/mp3_writer.h"
-#include "playback/wav_header.h"
+#include "native/support/wav_writer.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<uint8_t> bytes(data, data + size);
