@@ -3,12 +3,11 @@
 // breaks its own promise.
 #include <cstdlib>
 #include <cstring>
-#include <vector>
 
 #include "native/support/wav_writer.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::vector<uint8_t> bytes(data, data + size);
+    const Bytes bytes(data, data + size);
     MemoryFile plain = OpenMemory(bytes);
     const ByteReader plainReader = MemoryByteReader(&plain);
     WavFormat format = {};
@@ -22,8 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         InitWindowedReader(&windowed, MemoryBlockSource(&file), window, capacity);
         const ByteReader reader = WindowedByteReader(&windowed);
         WavFormat other = {};
-        if (CheckWavHeader(&reader, &other) != verdict) abort();
-        if (std::memcmp(&other, &format, sizeof(format)) != 0) abort();
+        if (CheckWavHeader(&reader, &other) != verdict || std::memcmp(&other, &format, sizeof(format)) != 0) abort();
     }
     return 0;
 }
