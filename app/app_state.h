@@ -167,6 +167,7 @@ constexpr UINT kTickMs = 50;
 constexpr int32_t kKillTicks = 800;
 constexpr DWORD kSnapshotTimeoutMs = 8000;
 constexpr int kMaxLeftThreads = 8;
+constexpr int kSettingCount = 12;   // values under the registry key
 
 extern const wchar_t kProductName[];  // "Pebbletune": class name, title, first status
 
@@ -263,6 +264,11 @@ struct AppState {
     // belongs to the track playing before.
     uint32_t selectionSerial;
     int32_t shuffleBehindRemoval;        // a Shuffle parked over a removal
+    // The stored values as last written and as the tick last saw them, in
+    // the order they are stored (settings/settings.cpp).
+    uint32_t settingsWritten[kSettingCount];
+    uint32_t settingsSeen[kSettingCount];
+    int32_t settingsTicks;
 
     // Paths and texts.
     wchar_t pathBuffer[kBufferUnits];

@@ -6,6 +6,7 @@
 #include "library/play_order.h"
 #include "playback/media_device.h"
 #include "playback/playback_thread.h"
+#include "settings/settings.h"
 #include "skin/pointer.h"
 
 namespace {
@@ -81,6 +82,7 @@ void TickWhileRunning(AppState* app) {
         app->pointerMoved = 0;
     }
     if (app->volumeDelta != 0) ApplyVolumeDelta(app);
+    StoreChangedSettings(app);
     if (Load(app->redraw)) {
         InvalidateRect(app->mainWindow, nullptr, TRUE);
         UpdateWindow(app->mainWindow);

@@ -29,6 +29,8 @@ bool SizeAllowed(HANDLE file) {
 
 }  // namespace
 
+BlockSource FileBlockSource(void* file) { return {file, ReadFileAt}; }
+
 // Runs on the playback thread.
 bool ScanMp3Stream(const wchar_t* path, Mp3ScanResult* result, uint8_t* buffer) {
     if (!result) return false;
@@ -43,7 +45,7 @@ bool ScanMp3Stream(const wchar_t* path, Mp3ScanResult* result, uint8_t* buffer) 
         // reads into that buffer while the window is live, and the scan
         // must work without it when the first frame follows the tags.
         uint8_t window[kWindowBytes];
-        BlockSource source = {file, ReadFileAt};
+        BlockSource source = FileBlockSource(file);
         WindowedReader windowed;
         InitWindowedReader(&windowed, source, window, kWindowBytes);
         ByteReader reader = WindowedByteReader(&windowed);

@@ -13,6 +13,7 @@
 #include "library/open_path.h"
 #include "playback/media_device.h"
 #include "playback/mp3_scan.h"
+#include "playback/wav_scan.h"
 
 namespace {
 
@@ -122,7 +123,11 @@ bool OpenTrack(AppState* app, PlaybackWork* work) {
 
     bool opened = false;
     if (Load(app->device.deviceState) != DEV_CLOSED) CloseMediaDevice(app);
-    if (Load(app->device.deviceState) == DEV_CLOSED) opened = OpenMediaDevice(app, work->trackPath);
+    // A wave format no device can play crashes the system's wave driver, and
+    // the device picks its parser by content, whatever the extension says.
+    if (Load(app->device.deviceState) == DEV_CLOSED && WavFileMayOpen(work->trackPath)) {
+        opened = OpenMediaDevice(app, work->trackPath);
+    }
     // A given-up open has been reported as failed by the user-interface
     // thread already; a second report would remove a second track.
     if (DeviceGivenUp()) return false;

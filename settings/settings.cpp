@@ -2,6 +2,8 @@
 
 #include <mmsystem.h>
 
+#include <cstring>
+
 #include "playback/media_device.h"
 #include "settings/window_position.h"
 #include "skin/skin_state.h"
@@ -22,6 +24,14 @@ constexpr int32_t kScreenPerSize = 1080;
 constexpr uint32_t kFullVolume = 65535;
 // The optional types the user can switch; MP3 and WMA are always searched.
 constexpr uint32_t kSwitchableTypes = TYPE_AAC | TYPE_M4A | TYPE_MIDI | TYPE_WAV | TYPE_FLAC;
+// Timer ticks between two looks at the settings during a run. A change is
+// written once it has held still from one look to the next, so a burst of
+// volume keys or a window drag costs one write, about a second after it.
+constexpr int32_t kSettleTicks = 10;
+
+const wchar_t* const kValueNames[kSettingCount] = {
+    L"After", L"Color", L"FontType", L"Shuffle", L"Size", L"Slim",
+    L"Subdir", L"Top", L"Types", L"Volume", L"X", L"Y"};
 
 // Takes a stored value only when it is exactly what the player writes, a
 // 4-byte REG_DWORD; anything else leaves the default in place.
@@ -53,10 +63,6 @@ void ReadAtomic(HKEY key, const wchar_t* name, std::atomic<uint32_t>* field) {
 void WriteDword(HKEY key, const wchar_t* name, uint32_t value) {
     const DWORD data = value;
     RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof(data));
-}
-
-void WriteInt(HKEY key, const wchar_t* name, int32_t value) {
-    WriteDword(key, name, static_cast<uint32_t>(value));
 }
 
 int32_t SizeFromScreen() {
@@ -142,25 +148,29 @@ void TakeWindowPosition(AppState* app) {
     }
 }
 
+uint32_t Dword(int32_t value) { return static_cast<uint32_t>(value); }
+
+// The values as they are stored, in the order of kValueNames.
+void CollectValues(const AppState* app, uint32_t* out) {
+    const uint32_t values[kSettingCount] = {
+        Dword(app->afterPlayback), app->baseColor,          Dword(app->fontType),
+        Dword(app->shuffle),       Dword(app->sizeFactor),  Dword(app->halfHeight),
+        Dword(app->includeSubdirs), Dword(app->alwaysOnTop), Load(app->fileTypes),
+        app->volume,               Dword(app->windowX),     Dword(app->windowY)};
+    std::memcpy(out, values, sizeof(values));
+}
+
 void WriteValues(AppState* app) {
+    uint32_t values[kSettingCount];
+    CollectValues(app, values);
     HKEY key = nullptr;
     if (RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
                         KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
         return;
     }
-    WriteInt(key, L"After", app->afterPlayback);
-    WriteDword(key, L"Color", app->baseColor);
-    WriteInt(key, L"FontType", app->fontType);
-    WriteInt(key, L"Shuffle", app->shuffle);
-    WriteInt(key, L"Size", app->sizeFactor);
-    WriteInt(key, L"Slim", app->halfHeight);
-    WriteInt(key, L"Subdir", app->includeSubdirs);
-    WriteInt(key, L"Top", app->alwaysOnTop);
-    WriteDword(key, L"Types", Load(app->fileTypes));
-    WriteDword(key, L"Volume", app->volume);
-    WriteInt(key, L"X", app->windowX);
-    WriteInt(key, L"Y", app->windowY);
+    for (int i = 0; i < kSettingCount; ++i) WriteDword(key, kValueNames[i], values[i]);
     RegCloseKey(key);
+    std::memcpy(app->settingsWritten, values, sizeof(values));
 }
 
 bool IsAtLeastMajorVersion(DWORD major) {
@@ -207,6 +217,9 @@ void LoadSettings(AppState* app) {
     // SetVolume asks for the volume notice; at start the face shows the name.
     app->statusKind = StatusShowText;
     app->statusTicks = 0;
+    // What was loaded needs no write; only a change during the run does.
+    CollectValues(app, app->settingsWritten);
+    std::memcpy(app->settingsSeen, app->settingsWritten, sizeof(app->settingsSeen));
 }
 
 void SaveSettings(AppState* app) {
@@ -218,4 +231,15 @@ void SaveSettings(AppState* app) {
         waveOutSetVolume(reinterpret_cast<HWAVEOUT>(0), app->startWaveVolume);
         midiOutSetVolume(reinterpret_cast<HMIDIOUT>(0), app->startMidiVolume);
     }
+}
+
+void StoreChangedSettings(AppState* app) {
+    if (++app->settingsTicks < kSettleTicks) return;
+    app->settingsTicks = 0;
+    TakeWindowPosition(app);
+    uint32_t values[kSettingCount];
+    CollectValues(app, values);
+    const bool settled = std::memcmp(values, app->settingsSeen, sizeof(values)) == 0;
+    std::memcpy(app->settingsSeen, values, sizeof(values));
+    if (settled && std::memcmp(values, app->settingsWritten, sizeof(values)) != 0) WriteValues(app);
 }

@@ -10,3 +10,7 @@ void LoadSettings(AppState* app);
 // could, full volume (65535) when neither could.
 uint32_t DefaultVolume(bool waveRead, uint32_t wave, bool midiRead, uint32_t midi);
 void SaveSettings(AppState* app);
+// Runs on every timer tick. A fault in a system component can end the
+// process before the save at exit, so a setting changed during the run is
+// written once it has settled; the values and their format are the save's.
+void StoreChangedSettings(AppState* app);

@@ -429,6 +429,28 @@ TEST_F(SettingsTest, SaveWritesTwelveFourByteDwords) {
     EXPECT_EQ(56 * 2, app->windowHeight);
 }
 
+// A fault in a system component can end the process before the save at exit.
+TEST_F(SettingsTest, AChangeReachesTheRegistryDuringTheRun) {
+    LoadSettings(app);
+    ASSERT_TRUE(MakeWindow(1));
+    PumpFor(1500);
+    EXPECT_FALSE(ReadStored(L"After").present) << "nothing changed, nothing to write";
+    struct Case {
+        WPARAM command;  // 0: move the window to 345,234
+        const wchar_t* name;
+        uint32_t stored;
+    };
+    const Case cases[] = {{CMD_ALWAYS_ON_TOP, L"Top", 1}, {CMD_AFTER_REPEAT, L"After", AFTER_REPEAT},
+                          {CMD_TYPE_WAV, L"Types", 0x23}, {CMD_MUTE, L"Volume", 0}, {0, L"X", 345}};
+    for (const Case& c : cases) {
+        if (c.command) PostMessageW(app->mainWindow, WM_COMMAND, c.command, 0);
+        if (!c.command) SetWindowPos(app->mainWindow, nullptr, 345, 234, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        const auto stored = [&] { return ReadStored(c.name).present && ReadStored(c.name).value == c.stored; };
+        EXPECT_TRUE(PumpUntil(stored, 3000))
+            << std::string(c.name, c.name + wcslen(c.name));
+    }
+}
+
 TEST_F(SettingsTest, MinimisedWindowKeepsTheLastPosition) {
     ASSERT_TRUE(MakeWindow(1));
     app->windowX = 111;
