@@ -353,7 +353,8 @@ private:
         return *out ? S_OK : E_OUTOFMEMORY;
     }
     static LONG State(const AppState* app, LONG child) {
-        if (child == CHILDID_SELF) return STATE_SYSTEM_FOCUSABLE | (app->windowActive ? STATE_SYSTEM_FOCUSED : 0);
+        // The focus itself rests on the status line (see get_accFocus).
+        if (child == CHILDID_SELF) return STATE_SYSTEM_FOCUSABLE;
         const ChildInfo& info = kChildren[child - 1];
         LONG state = 0;
         if (info.region != HoverNone && app->hoverRegion == info.region) state |= STATE_SYSTEM_HOTTRACKED;

@@ -96,8 +96,13 @@ void WalkTree(IAccessible* a, HWND window, bool half) {
         a->accLocation(&x, &y, &cx, &cy, Child(r.id));
         const LONG state = State(a, r.id);
         const std::wstring name = Name(a, r.id), value = Value(a, r.id);
-        std::printf("  %ld %-12ls \"%ls\" value \"%ls\" at %ld,%ld %ldx%ld state 0x%lx\n", r.id, roleText,
-                    name.c_str(), value.c_str(), x - w.left, y - w.top, cx, cy, state);
+        std::wstring states;
+        for (LONG bit = 1; bit > 0 && state > 0; bit <<= 1) {
+            wchar_t word[64] = {};
+            if ((state & bit) && GetStateTextW(static_cast<DWORD>(bit), word, 64)) states += L" " + std::wstring(word);
+        }
+        std::printf("  %ld %-12ls \"%ls\" value \"%ls\" at %ld,%ld %ldx%ld:%ls\n", r.id, roleText, name.c_str(),
+                    value.c_str(), x - w.left, y - w.top, cx, cy, states.c_str());
         const RECT& s = half ? r.half : r.full;
         Check(role.vt == VT_I4 && role.lVal == r.role, "role", r.id);
         Check(!r.name || name == r.name, "name", r.id);
@@ -111,20 +116,31 @@ void WalkTree(IAccessible* a, HWND window, bool half) {
     }
 }
 
-// Clears the event log, acts, then waits for the event and the state it announces.
-template <class Act, class Holds>
-void Step(const char* what, Act act, DWORD event, LONG child, Holds holds) {
-    g_events.clear();
-    act();
-    const bool ok = PumpUntil([&] {
-        for (const Event& e : g_events) {
-            if (e.event == event && e.child == child) return holds();
-        }
-        return false;
-    });
-    std::printf("%s: %s\n", what, ok ? "announced" : "NOT announced");
-    Check(ok, what, child);
+bool Heard(DWORD event, LONG child) {
+    for (const Event& e : g_events) {
+        if (e.event == event && e.child == child) return true;
+    }
+    return false;
 }
+
+// Presses a button through its default action (press) or posts a menu
+// command, then waits for the event and for the text it announces.
+struct Step {
+    const char* what;
+    LONG press;
+    WPARAM command;
+    DWORD event;
+    LONG child;
+    TextProperty property;
+    const wchar_t* text;  // null: the other track
+};
+const Step kSteps[] = {
+    {"Next", 5, 0, EVENT_OBJECT_NAMECHANGE, 1, &IAccessible::get_accName, nullptr},
+    {"Play/Pause pauses", 3, 0, EVENT_OBJECT_NAMECHANGE, 3, &IAccessible::get_accName, L"Play"},
+    {"Play/Pause plays", 3, 0, EVENT_OBJECT_NAMECHANGE, 3, &IAccessible::get_accName, L"Pause"},
+    // 30000 + 1200 x 5.46125 = 36553, 55.8 % of full scale.
+    {"Volume Up", 0, 9017, EVENT_OBJECT_VALUECHANGE, 6, &IAccessible::get_accValue, L"56%"},
+};
 
 }  // namespace
 
@@ -141,7 +157,8 @@ int wmain(int argc, wchar_t** argv) {
                     WINEVENT_OUTOFCONTEXT);
     HWND window = nullptr;
     PumpUntil([&] { return (window = FindWindowW(L"Pebbletune", nullptr)) != nullptr; });
-    // The first request, timed round the player: its lazy loading and its answer.
+    // The first request, timed once the player has settled (a track plays).
+    PumpUntil([] { return false; }, 3000);
     LARGE_INTEGER t0, t1, hz;
     DWORD_PTR result = 0;
     QueryPerformanceCounter(&t0);
@@ -162,9 +179,7 @@ int wmain(int argc, wchar_t** argv) {
               first = Name(a, 1);
               return Name(a, 3) == L"Pause" && (first == L"a tone" || first == L"b tone");
           }, 30000), "a track plays and the status names it", 1);
-    bool focused = false;
-    for (const Event& e : g_events) focused |= e.event == EVENT_OBJECT_FOCUS && e.child == 1;
-    Check(focused, "the shown window puts the focus on the status text", 1);
+    Check(Heard(EVENT_OBJECT_FOCUS, 1), "the shown window puts the focus on the status text", 1);
     std::printf("full height:\n");
     WalkTree(a, window, false);
     const std::wstring position = Value(a, 2);
@@ -172,18 +187,18 @@ int wmain(int argc, wchar_t** argv) {
           "position in words", 2);
     Check(Value(a, 6) == L"46%", "volume 30000 reads 46%", 6);
 
-    // Done once the other track names the status line and has played a second,
-    // so that the next press finds the device well under way.
-    Step("Next: status", [&] { a->accDoDefaultAction(Child(5)); }, EVENT_OBJECT_NAMECHANGE, 1, [&] {
-        return Name(a, 1) == (first == L"a tone" ? L"b tone" : L"a tone") && Value(a, 2).compare(0, 4, L"0:00");
-    });
-    Step("Play/Pause: paused", [&] { a->accDoDefaultAction(Child(3)); }, EVENT_OBJECT_NAMECHANGE, 3,
-         [&] { return Name(a, 3) == L"Play"; });
-    Step("Play/Pause: plays", [&] { a->accDoDefaultAction(Child(3)); }, EVENT_OBJECT_NAMECHANGE, 3,
-         [&] { return Name(a, 3) == L"Pause"; });
-    // One menu step: 30000 + 1200 x 5.46125 = 36553, 55.8 % of full scale.
-    Step("Volume Up: value", [&] { PostMessageW(window, WM_COMMAND, 9017, 0); }, EVENT_OBJECT_VALUECHANGE, 6,
-         [&] { return Value(a, 6) == L"56%"; });
+    const std::wstring other = first == L"a tone" ? L"b tone" : L"a tone";
+    for (const Step& step : kSteps) {
+        g_events.clear();
+        step.press ? a->accDoDefaultAction(Child(step.press)) : PostMessageW(window, WM_COMMAND, step.command, 0);
+        // A second into the play, so that the next press finds the device well under way.
+        const bool ok = PumpUntil([&] {
+            return Heard(step.event, step.child) && Text(a, step.property, step.child) == (step.text ? step.text : other) &&
+                   Value(a, 2).compare(0, 4, L"0:00") != 0;
+        });
+        std::printf("%s: %s\n", step.what, ok ? "announced" : "NOT announced");
+        Check(ok, step.what, step.child);
+    }
     // The position is read on demand, never announced as it moves.
     PumpUntil([] { return false; }, 1500);
     for (const Event& e : g_events) Check(e.child != 2, "position announced", 2);
