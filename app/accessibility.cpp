@@ -113,7 +113,7 @@ size_t AppendClock(wchar_t* out, size_t n, uint32_t ms) {
 }
 
 // Elapsed and total time, as a reader speaks them well: "1:23 of 4:05".
-// out holds 32 units: two clocks of at most 13 and the words between.
+// out holds 32 units: two clocks of at most 10 and the words between.
 void FormatPosition(const AppState* app, wchar_t* out) {
     const float scale = Load(app->seekScale);
     const float length = scale > 0.0f ? 1.0f / scale + 0.5f : 0.0f;
