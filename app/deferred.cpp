@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "app/accessibility.h"
 #include "app/worker_protocol.h"
 #include "library/play_order.h"
 #include "playback/media_device.h"
@@ -204,6 +205,7 @@ LRESULT OnTimerTick(AppState* app) {
     const int32_t state = Load(app->playbackState);
     if (state == Running) {
         TickWhileRunning(app);
+        AnnounceChanges(app);
     } else if (state == Stopping) {
         CountDownKill(app);
     }

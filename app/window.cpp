@@ -8,6 +8,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "app/accessibility.h"
 #include "app/commands.h"
 #include "app/deferred.h"
 #include "app/desktop_input.h"
@@ -244,6 +245,7 @@ LRESULT OnClose(AppState* app) {
 
 LRESULT OnDestroy(AppState* app) {
     StopListeningToDesktop(app->mainWindow);
+    ReleaseAccessible(app);
     if (Load(app->playbackState) != Closing) return 0;
 
     // Wait for whichever workers exist; a null handle would make a combined
@@ -330,6 +332,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_APP_OPERATION: return OnOperation(app, wParam, lParam);
     case MM_MCINOTIFY: return OnMciNotify(app, wParam, lParam);
     case WM_POWERBROADCAST: return OnPowerBroadcast(app, wParam);
+    case WM_GETOBJECT: return OnGetObject(app, window, wParam, lParam);
     default:
         // The shell's notice has no fixed number; it is registered at creation.
         if (IsShellHookMessage(message)) return OnShellHook(app, wParam, lParam);

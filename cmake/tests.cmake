@@ -56,6 +56,10 @@ foreach(source ${TEST_SOURCES})
     PROPERTIES TIMEOUT 180)
 endforeach()
 
+# The accessibility test reads the window as a reader does. uuid comes
+# first, or oleacc's import library would supply the interface ids.
+target_link_libraries(accessibility_test PRIVATE uuid oleacc)
+
 # The version resource is compared with the project version itself.
 target_link_libraries(about_test PRIVATE version)
 target_compile_definitions(about_test PRIVATE
@@ -107,6 +111,14 @@ target_compile_options(run_verb PRIVATE ${TEST_WARNINGS})
 target_link_libraries(run_verb PRIVATE advapi32)
 if(MINGW)
   target_link_options(run_verb PRIVATE -static -municode)
+endif()
+# Reads the running player through its accessible objects, as a screen
+# reader in another process would.
+add_executable(msaa_checker ${CMAKE_SOURCE_DIR}/tests/tools/msaa_checker.cpp)
+target_compile_options(msaa_checker PRIVATE ${TEST_WARNINGS})
+target_link_libraries(msaa_checker PRIVATE uuid oleacc ole32 oleaut32 user32)
+if(MINGW)
+  target_link_options(msaa_checker PRIVATE -static -municode)
 endif()
 file(GLOB PROCESS_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/process/*_test.sh)
 foreach(script ${PROCESS_TESTS})

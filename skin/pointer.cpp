@@ -5,6 +5,7 @@
 
 #include <windowsx.h>
 
+#include "app/accessibility.h"
 #include "app/worker_protocol.h"
 #include "library/play_order.h"
 #include "playback/media_device.h"
@@ -36,6 +37,13 @@ int32_t ControlAt(const SkinLayout& layout, SkinPoint p) {
     if (Contains(layout.nextRect, p)) return HoverNext;
     if (Contains(layout.menuRect, p)) return HoverMenu;
     if (Contains(layout.closeRect, p)) return HoverClose;
+    return HoverNone;
+}
+
+// The region under a skin point: a control, the display, or nothing.
+int32_t RegionAtSkin(const SkinLayout& layout, SkinPoint p) {
+    if (Contains(layout.controlsRect, p)) return ControlAt(layout, p);
+    if (Contains(layout.displayRect, p)) return HoverDisplay;
     return HoverNone;
 }
 
@@ -78,6 +86,7 @@ LRESULT OnNcActivate(AppState* app, HWND window, WPARAM wParam, LPARAM lParam) {
     const int32_t active = static_cast<int32_t>(wParam);
     if (active != app->windowActive) {
         app->windowActive = active;
+        if (active) AnnounceFocus(app);
         Store(app->redraw, 1);
         InvalidateRect(window, nullptr, TRUE);
         UpdateWindow(window);
@@ -131,14 +140,8 @@ void TrackHover(AppState* app, int32_t x, int32_t y) {
     const int32_t oldRegion = app->hoverRegion;
     const int32_t oldX = app->hoverX;
     const SkinPoint p = ToSkin(app, x, y);
-    const SkinLayout& layout = app->layout;
-    int32_t region = HoverNone;
-    if (Contains(layout.controlsRect, p)) {
-        region = ControlAt(layout, p);
-    } else if (Contains(layout.displayRect, p)) {
-        app->hoverX = p.x;
-        region = HoverDisplay;
-    }
+    const int32_t region = RegionAtSkin(app->layout, p);
+    if (region == HoverDisplay) app->hoverX = p.x;
     app->hoverRegion = region;
     if (region != oldRegion) {
         app->hoverFade = 0.0f;
@@ -152,11 +155,14 @@ void TrackHover(AppState* app, int32_t x, int32_t y) {
 int HandleSkinClick(AppState* app, LPARAM lParam) {
     const SkinPoint p = ToSkin(app, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
     const SkinLayout& layout = app->layout;
-    if (Contains(layout.controlsRect, p)) return PressControl(app, ControlAt(layout, p), p, lParam);
+    const int32_t region = RegionAtSkin(layout, p);
+    if (region != HoverDisplay) return PressControl(app, region, p, lParam);
     // With nothing playing or paused the display is just more face to drag by.
-    if (!Contains(layout.displayRect, p) || Load(app->device.deviceState) <= DEV_STOPPED) return 0;
+    if (Load(app->device.deviceState) <= DEV_STOPPED) return 0;
     app->seekFraction = (static_cast<float>(p.x) - static_cast<float>(layout.displayRect.left)) /
                         static_cast<float>(layout.displayRect.right - layout.displayRect.left);
     SignalPlayback(app, PB_SEEK);
     return 1;
 }
+
+int32_t RegionAt(AppState* app, int32_t x, int32_t y) { return RegionAtSkin(app->layout, ToSkin(app, x, y)); }

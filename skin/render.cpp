@@ -50,27 +50,6 @@ size_t TextLength(const wchar_t* text, size_t limit) {
 // Thousandths of full scale, rounded: 65535 shows as 1000.
 uint32_t VolumeThousandths(uint32_t volume) { return (volume * 1000u + 32768u) / 65535u; }
 
-void ComposeFrameText(AppState* app) {
-    switch (app->statusKind) {
-    case StatusShowText:
-        std::memcpy(app->frameText, app->statusText, sizeof(app->frameText));
-        break;
-    case StatusSearching: CopyText(app->frameText, L"searching...", kBufferUnits - 1); break;
-    case StatusOpenFailed:
-        CopyText(app->frameText, L"opening media... failed", kBufferUnits - 1);
-        break;
-    case StatusNoAudio:
-        CopyText(app->frameText, L"searching... no audio found", kBufferUnits - 1);
-        break;
-    case StatusPathTooLong: CopyText(app->frameText, L"path too long", kBufferUnits - 1); break;
-    case StatusVolume:
-        FormatStatusNumber(app->frameText, app->mutedVolume ? L"Mute" : L"Volume %u",
-                           VolumeThousandths(app->volume));
-        break;
-    default: break;
-    }
-}
-
 // The text is drawn grey on black and recoloured afterwards, so one
 // rendering serves every colour scheme and the platform's anti-aliasing
 // turns into shades of the accent hue.
@@ -402,6 +381,20 @@ void FillSection(uint8_t* out, const RasterImage* image, Rect r, int32_t f, size
 
 uint32_t ComposedFrameCount() { return s_composedFrames; }
 
+void StatusLineText(const AppState* app, wchar_t* out) {
+    switch (app->statusKind) {
+    case StatusShowText: CopyText(out, app->statusText, kBufferUnits - 1); break;
+    case StatusSearching: CopyText(out, L"searching...", kBufferUnits - 1); break;
+    case StatusOpenFailed: CopyText(out, L"opening media... failed", kBufferUnits - 1); break;
+    case StatusNoAudio: CopyText(out, L"searching... no audio found", kBufferUnits - 1); break;
+    case StatusPathTooLong: CopyText(out, L"path too long", kBufferUnits - 1); break;
+    case StatusVolume:
+        FormatStatusNumber(out, app->mutedVolume ? L"Mute" : L"Volume %u", VolumeThousandths(app->volume));
+        break;
+    default: break;
+    }
+}
+
 LRESULT OnPaint(AppState* app, HWND window) {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(window, &ps);
@@ -434,7 +427,7 @@ uint32_t ComposeFrame(AppState* app, HDC paintDc, HDC memoryDc) {
     }
 
     std::memcpy(app->drawnText, app->frameText, sizeof(app->drawnText));
-    ComposeFrameText(app);
+    StatusLineText(app, app->frameText);
     if (app->frameText[0]) {
         if (std::wcscmp(app->frameText, app->drawnText) != 0) RenderStatusText(app, paintDc, memoryDc);
         if (!app->halfHeight) BlitRect(&frame, layout.displayRect, &images.textImage);

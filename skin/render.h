@@ -13,6 +13,9 @@ uint32_t ComposeFrame(AppState* app, HDC paintDc, HDC memoryDc);
 // section, kept while its size holds. Returns 0, 5 (nothing to convert, also
 // when r is not inside the image) or 7 (no section); stored in status.
 uint32_t UpscaleToDib(DibTarget* target, HDC dc, const RasterImage* image, Rect r, int32_t factor);
+// Writes what the status line shows for the current status kind (out holds
+// kBufferUnits); an unknown kind leaves out as it was.
+void StatusLineText(const AppState* app, wchar_t* out);
 // Kind 0 with a text stores it trimmed to the display width; kinds 0 without
 // a text, 3 and 4 store the product name. Sets redraw.
 void SetStatus(AppState* app, const wchar_t* text, int32_t kind, int32_t ticks);

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The real player on a private X server: Ctrl+H halves the window, a right
-# click opens the context menu and Escape closes it, Alt+X ends the process
+# click, Shift+F10 and the Applications key each open the context menu and
+# Escape closes it, Alt+X ends the process
 # cleanly and the twelve settings are then in the registry.
 # Usage: keys_test.sh PEBBLETUNE_EXE BUILD_DIR SOURCE_DIR
 set -uo pipefail
@@ -50,23 +51,28 @@ wait_for_geometry 474x56 || fail "after ctrl+h: $(geometry), expected 474x56"
 visible_windows() {
   xdotool search --onlyvisible --name '' 2>/dev/null | sort
 }
-before=$(visible_windows)
-xdotool mousemove --window "$window" 200 30 click 3
-menu=""
-for _ in $(seq 50); do
-  menu=$(comm -13 <(echo "$before") <(visible_windows) | head -n1)
-  [ -n "$menu" ] && break
-  sleep 0.1
-done
-[ -n "$menu" ] || fail "no menu window after the right click"
+# Each way to the menu without a mouse must open it as a right click does.
+for opener in "mousemove --window $window 200 30 click 3" "key shift+F10" "key Menu"; do
+  before=$(visible_windows)
+  xdotool windowfocus --sync "$window"
+  # shellcheck disable=SC2086
+  xdotool $opener
+  menu=""
+  for _ in $(seq 50); do
+    menu=$(comm -13 <(echo "$before") <(visible_windows) | head -n1)
+    [ -n "$menu" ] && break
+    sleep 0.1
+  done
+  [ -n "$menu" ] || fail "no menu window after $opener"
 
-xdotool key Escape
-closed=0
-for _ in $(seq 50); do
-  if [ -z "$(comm -13 <(echo "$before") <(visible_windows))" ]; then closed=1; break; fi
-  sleep 0.1
+  xdotool key Escape
+  closed=0
+  for _ in $(seq 50); do
+    if [ -z "$(comm -13 <(echo "$before") <(visible_windows))" ]; then closed=1; break; fi
+    sleep 0.1
+  done
+  [ "$closed" = 1 ] || fail "the menu opened by $opener stayed open after Escape"
 done
-[ "$closed" = 1 ] || fail "the menu stayed open after Escape"
 
 xdotool windowfocus --sync "$window"
 xdotool key alt+x

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# The real player read by a screen reader's calls from a second process
+# (msaa_checker.exe) under the null display driver: the tree, its places,
+# presses through the default action and the events they raise. Two 30 s
+# tones in a folder give it something to play and a Next to go to.
+# Usage: accessibility_test.sh PEBBLETUNE_EXE BUILD_DIR SOURCE_DIR
+set -uo pipefail
+exe=$1
+build_dir=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$work/music"
+sox -n -r 44100 -c 2 -b 16 "$work/tone.wav" synth 30 sine 440 vol 0.4 2>/dev/null || exit 1
+for name in "a tone" "b tone"; do lame --quiet -b 128 "$work/tone.wav" "$work/music/$name.mp3" || exit 1; done
+rm "$work/tone.wav"
+
+run() { bash "$build_dir/wine-run.sh" "$@"; }
+key='HKCU\Software\Tallowen\Pebbletune'
+run reg delete "$key" /f >/dev/null 2>&1
+run reg add "$key" /v Volume /t REG_DWORD /d 30000 /f >/dev/null || exit 1
+run "$build_dir/msaa_checker.exe" "$(run winepath -w "$exe")" "$(run winepath -w "$work/music")"
