@@ -62,6 +62,7 @@ void ComposeFrameText(AppState* app) {
     case StatusNoAudio:
         CopyText(app->frameText, L"searching... no audio found", kBufferUnits - 1);
         break;
+    case StatusDeviceStuck: CopyText(app->frameText, L"device not responding", kBufferUnits - 1); break;
     case StatusVolume:
         FormatStatusNumber(app->frameText, app->mutedVolume ? L"Mute" : L"Volume %u",
                            VolumeThousandths(app->volume));
@@ -492,7 +493,8 @@ void SetStatus(AppState* app, const wchar_t* text, int32_t kind, int32_t ticks) 
     if (kind == StatusShowText && text) {
         CopyText(app->statusText, text, kPathUnits - 1);
         TrimStatusText(app);
-    } else if (kind == StatusShowText || kind == StatusOpenFailed || kind == StatusNoAudio) {
+    } else if (kind == StatusShowText || kind == StatusOpenFailed || kind == StatusNoAudio ||
+               kind == StatusDeviceStuck) {
         // Once the notice expires the line falls back to the product name.
         CopyText(app->statusText, app->className, kPathUnits - 1);
     }
