@@ -74,19 +74,6 @@ class PlaybackTest : public testing::Test {
         return code;
     }
 
-    // Waits for a command to hang and for the watch to give it up, the
-    // device clock moved past the bound rather than waited out; released,
-    // the thread left behind must end by itself.
-    bool GiveUpHang(int* ends, bool release) {
-        const uint32_t token = app->playbackToken;
-        HANDLE thread = HoldThread();
-        if (!PumpUntil([] { return HungOpens() == 1; }, kWaitMs)) return false;
-        AdvanceDeviceClock(kDeviceCallLimitMs);
-        if (!PumpCountingEnds([&] { return app->playbackToken != token; }, kWaitMs, ends)) return false;
-        if (release) ReleaseHungOpens();
-        return !release || EndOf(thread) == 0;
-    }
-
     AppState* app = nullptr;
     std::wstring dir;
 };
@@ -307,61 +294,51 @@ TEST_F(PlaybackTest, ClosingDuringAnOpenThatNeverReturnsSavesAndEnds) {
 
 TEST_F(PlaybackTest, OnlyAnOpenOutPastTheBoundFailsItsTrack) {
     struct Case {
-        const char* what;
         const wchar_t* track;
-        UINT hangs;     // given up unless it returns in hangMs
-        DWORD hangMs;
-        bool asleep;       // the machine sleeps through the hang
-        uint32_t provoke;  // PB_PLAY plays the track again; 0 leaves it to a poll
+        UINT hangs;
+        uint32_t provoke;       // PB_PLAY plays the track again; 0 leaves it to a poll
+        DWORD clockMs, wallMs;  // how long the watch sees it out (0: asleep), and how long it is
     };
     const Case cases[] = {
-        {"an open that takes 3 s", L"tune.wma", MCI_OPEN, 3000, false, PB_PLAY},
-        {"a status query across a 9 s sleep", L"tune.wma", MCI_STATUS, 9000, true, 0},
-        {"a stop", L"tune.wma", MCI_STOP, INFINITE, false, PB_STOP},
-        {"the close of the track before", L"tune.wma", MCI_CLOSE, INFINITE, false, PB_PLAY},
-        {"the stop at the end of the disc", L"Track01.cda", MCI_STOP, INFINITE, false, 0},
+        {L"Track01.cda", MCI_STOP, 0, kDeviceCallLimitMs, kWaitMs},  // the stop at the end of the disc
+        {L"tune.wma", MCI_STOP, PB_STOP, kDeviceCallLimitMs, kWaitMs},
+        {L"tune.wma", MCI_CLOSE, PB_PLAY, kDeviceCallLimitMs, kWaitMs},  // of the track before
+        {L"tune.wma", MCI_OPEN, PB_PLAY, 3000, 600},
+        {L"tune.wma", MCI_STATUS, 0, 0, 9000},  // over a sleep
     };
     InstallScriptedMci(app);
+    EditScript([](MciScript& s) { s.tracks = 2; s.firstTrackMs = 2000; s.trackMs = 9000; s.length = 20000; });
     Start();
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        EditScript([](MciScript& s) { s.tracks = 2; s.firstTrackMs = 2000; s.trackMs = 9000; s.length = 20000; s.position = 0; });
+        SCOPED_TRACE(testing::Message() << "row " << &c - cases);
         ASSERT_TRUE(PlayScripted(dir + L"\\" + c.track));
-        const uint32_t token = app->playbackToken;
-        ClearCalls();
-        EditScript([&](MciScript& s) { s.hangCommand = c.hangs; s.hangMs = c.hangMs; s.asleep = c.asleep; });
-        EditScript([](MciScript& s) { s.position = s.length; });
+        EditScript([&](MciScript& s) {
+            s.hangCommand = c.hangs, s.outMs = c.clockMs, s.asleep = !c.clockMs, s.position = s.length;
+        });
         if (c.provoke) c.provoke == PB_PLAY ? Play(dir + L"\\" + c.track) : SignalPlayback(app, c.provoke);
+        ASSERT_TRUE(PumpUntil([] { return HungOpens() == 1; }, kWaitMs));
         int ends = 0;
-        const bool givenUp = c.hangMs == INFINITE;
-        if (!givenUp) {
-            ASSERT_TRUE(PumpUntil([] { return HungOpens() == 1; }, kWaitMs));
-            ASSERT_TRUE(PumpCountingEnds([] { return HungOpens() == 0; }, 2 * kWaitMs, &ends));
-            SendMessageW(app->mainWindow, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
-            ASSERT_TRUE(WaitForState(DEV_PLAYING));
-        } else {
-            ASSERT_TRUE(GiveUpHang(&ends, true));
-            EXPECT_EQ(app->statusKind, StatusDeviceStuck);
-        }
-        // What a given-up thread hears late reaches neither the list, the
-        // position, the after-playback action nor the next thread's device.
+        PumpCountingEnds([&] { return app->statusKind == StatusDeviceStuck; }, c.wallMs, &ends);
+        const bool givenUp = c.clockMs >= kDeviceCallLimitMs;
+        EXPECT_EQ(app->statusKind == StatusDeviceStuck, givenUp);
+        ReleaseHungOpens();
+        ASSERT_TRUE(WaitForState(givenUp ? DEV_CLOSED : DEV_PLAYING));
         PumpCountingEnds([] { return false; }, 600, &ends);
-        EXPECT_EQ(app->playbackToken != token, givenUp);
         EXPECT_STREQ(app->failedPath, L"");
         EXPECT_EQ(ends, 0);
         EXPECT_EQ(Load(app->positionMs), givenUp ? 0u : 20000u);
-        EXPECT_EQ(CountClosesOf(7), c.asleep ? 0u : 1u);  // given up, or closed for the new open
+        EXPECT_EQ(CountClosesOf(7), 1u);  // the device given up, or the one before this play
     }
 }
 
 TEST_F(PlaybackTest, ThreadsLeftInsideTheDeviceEndTheProcessAtOnce) {
     InstallScriptedMci(app);
     Start();
-    int ends = 0;
-    for (int left = 1; left <= 9; ++left) {  // the ninth stays inside
+    for (int left = 1; left <= 9; ++left) {  // eight come back and end, the ninth stays inside
         ASSERT_TRUE(PlayScripted(dir + L"\\tune.wma"));
-        EditScript([](MciScript& s) { s.hangCommand = MCI_STATUS; });
-        ASSERT_TRUE(GiveUpHang(&ends, left < 9));
+        EditScript([](MciScript& s) { s.hangCommand = MCI_STATUS; s.outMs = kDeviceCallLimitMs; });
+        ASSERT_TRUE(PumpUntil([&] { return app->statusKind == StatusDeviceStuck; }, kWaitMs));
+        if (left < 9) ReleaseHungOpens();
     }
     ASSERT_TRUE(CloseAndWait(app, kWaitMs));
     EXPECT_EXIT(EndProcessIfThreadsLeft(app, 42), testing::ExitedWithCode(42), "");

@@ -158,7 +158,6 @@ TEST(Status, KindsThatRestoreTheProductName) {
         {StatusOpenFailed, L"ignored", L"Pebbletune"}, {StatusNoAudio, nullptr, L"Pebbletune"},
         {StatusShowText, nullptr, L"Pebbletune"},      {StatusShowText, L"Song", L"Song"},
         {StatusSearching, L"ignored", L"Earlier"},     {StatusVolume, nullptr, L"Earlier"},
-        {StatusDeviceStuck, nullptr, L"Pebbletune"},
     };
     AppState* app = PrepareSkin(0);
     for (const Case& c : cases) {

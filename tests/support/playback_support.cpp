@@ -29,19 +29,18 @@ BOOL WINAPI ScriptedClock(PULONGLONG out) {
 }
 
 // Called with the lock held; returns with it held again.
-MCIDEVICEID HangOpen(std::unique_lock<std::mutex>* hold, DWORD ms = INFINITE, bool asleep = false) {
+MCIDEVICEID HangOpen(std::unique_lock<std::mutex>* hold, bool asleep = false) {
     if (!g_release) g_release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     const HANDLE release = g_release;
-    ULONGLONG since = 0, until = 0;
-    QueryUnbiasedInterruptTime(&since);
-    if (asleep) g_asleepSince = since;
+    if (asleep) QueryUnbiasedInterruptTime(&g_asleepSince);
     ++g_hung;
     hold->unlock();
-    WaitForSingleObject(release, ms);
-    QueryUnbiasedInterruptTime(&until);
+    WaitForSingleObject(release, INFINITE);
     hold->lock();
     --g_hung;
-    if (asleep) g_clockShift -= until - since;
+    ULONGLONG now = 0;
+    QueryUnbiasedInterruptTime(&now);
+    if (asleep) g_clockShift -= now - g_asleepSince;
     g_asleepSince = 0;
     return g_script.lateOpenId;
 }
@@ -65,8 +64,9 @@ MCIERROR WINAPI ScriptedMciSend(MCIDEVICEID id, UINT command, DWORD_PTR flags, D
     MCIERROR answer = g_script.other;
     if (g_script.hangCommand == command) {
         g_script.hangCommand = 0;
+        g_clockShift += g_script.outMs * 10000ull;
         if (g_release) ResetEvent(g_release);
-        HangOpen(&hold, g_script.hangMs, g_script.asleep);
+        HangOpen(&hold, g_script.asleep);
     }
     if (g_passThrough) {
         if (command == MCI_OPEN) {
@@ -156,11 +156,6 @@ void InstallScriptedMci(AppState* app) {
     if (g_release) ResetEvent(g_release);
     g_mciSend = ScriptedMciSend;
     g_unbiasedClock = ScriptedClock;  // never set back: it must not run backwards
-}
-
-void AdvanceDeviceClock(DWORD ms) {
-    std::lock_guard<std::mutex> hold(g_lock);
-    g_clockShift += ms * 10000ull;
 }
 
 void InstallRecordingMci(AppState* app) {

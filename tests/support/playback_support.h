@@ -50,17 +50,16 @@ struct MciScript {
     // then succeeds with lateOpenId.
     std::wstring hangOpenOf;
     MCIDEVICEID lateOpenId = 9;
-    // The next command of this kind hangs until ReleaseHungOpens or for
-    // hangMs; asleep, the device clock stands still meanwhile.
+    // The next command of this kind hangs, the device clock jumping outMs
+    // ahead as it begins; asleep, the clock then stands still.
     UINT hangCommand = 0;
-    DWORD hangMs = INFINITE;
+    DWORD outMs = 0;
     bool asleep = false;
 };
 
 // Routes g_mciSend to the scripted device for app, with a fresh script and
-// no recorded calls, and g_unbiasedClock to a device clock the script moves.
+// no recorded calls.
 void InstallScriptedMci(AppState* app);
-void AdvanceDeviceClock(DWORD ms);
 // Routes g_mciSend through a recorder to the real mciSendCommandW.
 void InstallRecordingMci(AppState* app);
 // Changes the script under its lock (the playback thread reads it).
