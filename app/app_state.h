@@ -72,6 +72,7 @@ enum StatusKind : int32_t {
     StatusOpenFailed = 3,
     StatusNoAudio = 4,
     StatusPathTooLong = 5,
+    StatusDeviceStuck = 6,
 };
 
 // Regions under the pointer; 1 and 3 are not used.
@@ -166,7 +167,6 @@ constexpr UINT_PTR kTickTimerId = 1;
 constexpr UINT kTickMs = 50;
 constexpr int32_t kKillTicks = 800;
 constexpr DWORD kSnapshotTimeoutMs = 8000;
-constexpr int kMaxLeftThreads = 8;
 constexpr int kSettingCount = 12;   // values under the registry key
 
 extern const wchar_t kProductName[];  // "Pebbletune": class name, title, first status
@@ -303,13 +303,15 @@ struct AppState {
     std::atomic<int32_t> playbackState;
     std::atomic<int32_t> searchState;
     MediaDevice device;
-    // timeGetTime() (never 0) at which the playback thread sent the device
-    // command that is still out, 0 between commands. The timer tick gives up
-    // on a command by taking a stale stamp back to 0 (see media_device.h).
-    std::atomic<uint32_t> deviceCallSince;
-    // Playback threads the window went on without (see LeavePlaybackThread).
-    HANDLE leftThreads[kMaxLeftThreads];
-    int32_t leftThreadCount;
+    // Unbiased interrupt time (100 ns units, never 0) at which the playback
+    // thread sent the device command that is still out, 0 between commands.
+    // The timer tick gives up on a command by taking a stale stamp back to 0
+    // (see media_device.h). The command is stored before its stamp.
+    std::atomic<uint64_t> deviceCallSince;
+    std::atomic<uint32_t> deviceCallCommand;
+    // Playback threads started and not yet returned: the current one and
+    // any the window went on without (see LeavePlaybackThread).
+    std::atomic<int32_t> playbackThreadsRunning;
 
     // Drawing resources.
     DibTarget dib;

@@ -9,8 +9,11 @@
 #include "playback/playback_thread.h"
 #include "settings/settings.h"
 #include "skin/pointer.h"
+#include "skin/render.h"
 
 namespace {
+
+constexpr int32_t kDeviceStuckTicks = 60;
 
 // What a parked code becomes again when the search has ended.
 struct Repost {
@@ -47,15 +50,22 @@ void ApplyVolumeDelta(AppState* app) {
     app->volumeDelta = 0;
 }
 
-// The track whose device command was given up fails like one that would not
-// open; a fresh thread carries on with the device meanwhile.
-void GiveUpStuckTrack(AppState* app) {
+// A fresh thread carries on with the device in place of the stuck one. Only
+// a track that would not open has failed; a stop, pause, status query or the
+// close of the track before says nothing about the track, so the list and
+// the selection stay as they are and the player stands with nothing open.
+void GiveUpStuckCall(AppState* app, UINT command) {
     ReplacePlaybackThread(app);
-    OnStatus(app, STATUS_OPEN_FAILED, reinterpret_cast<LPARAM>(app->snapPath));
+    if (command == MCI_OPEN) {
+        OnStatus(app, STATUS_OPEN_FAILED, reinterpret_cast<LPARAM>(app->snapPath));
+    } else {
+        SetStatus(app, nullptr, StatusDeviceStuck, kDeviceStuckTicks);
+    }
 }
 
 void TickWhileRunning(AppState* app) {
-    if (GiveUpStuckDeviceCall(app, kDeviceCallLimitMs)) GiveUpStuckTrack(app);
+    const UINT stuck = GiveUpStuckDeviceCall(app, kDeviceCallLimitMs);
+    if (stuck) GiveUpStuckCall(app, stuck);
     app->ticksSinceSelect += 1;
     if (app->statusKind != StatusShowText) {
         app->statusTicks -= 1;
@@ -99,7 +109,7 @@ void TickWhileRunning(AppState* app) {
 // has saved the settings.
 void CountDownKill(AppState* app) {
     app->killCountdown -= 1;
-    if (app->killCountdown >= 0 && !GiveUpStuckDeviceCall(app, kClosingCallLimitMs)) return;
+    if (app->killCountdown >= 0 && GiveUpStuckDeviceCall(app, kClosingCallLimitMs) == 0) return;
     LeavePlaybackThread(app);
     Store(app->playbackState, Idle);
     PostMessageW(app->mainWindow, WM_CLOSE, 0, 0);

@@ -6,6 +6,7 @@
 #include <digitalv.h>
 
 MciSendFn g_mciSend = mciSendCommandW;
+UnbiasedClockFn g_unbiasedClock = QueryUnbiasedInterruptTime;
 WaveOutVolumeFn g_waveOutSetVolume = waveOutSetVolume;
 MidiOutVolumeFn g_midiOutSetVolume = midiOutSetVolume;
 
@@ -18,6 +19,7 @@ constexpr DWORD kTrackStatusFlags = MCI_STATUS_ITEM | MCI_TRACK | MCI_WAIT;
 constexpr DWORD kPlayFlags = MCI_NOTIFY | MCI_FROM;
 constexpr uint32_t kStereoMask = 0xFFFF;
 constexpr int32_t kVolumeNoticeTicks = 40;  // two seconds of timer ticks
+constexpr uint64_t kClockUnitsPerMs = 10000;
 
 // What the sending thread knows of itself: whether it was given up, and the
 // device it opened, which after a give-up only it may close.
@@ -32,20 +34,30 @@ void CloseAbandonedDevice(MCIDEVICEID id) {
     g_mciSend(id, MCI_CLOSE, MCI_WAIT, reinterpret_cast<DWORD_PTR>(&close));
 }
 
+uint64_t ClockNow() {
+    ULONGLONG now = 0;
+    g_unbiasedClock(&now);
+    return now;
+}
+
 // Runs on the playback thread. The stamp goes back to 0 only through the
 // exchange: either this thread takes it back (the command counts), or the
 // user-interface thread already did (it was given up, and its answer counts
 // for nothing).
 MCIERROR Send(AppState* app, MCIDEVICEID id, UINT command, DWORD flags, void* parameters) {
     if (t_givenUp) return MCIERR_DEVICE_NOT_READY;
-    const uint32_t now = timeGetTime();
-    uint32_t stamp = now ? now : 1;
-    Store(app->deviceCallSince, stamp);
+    const uint64_t now = ClockNow();
+    uint64_t stamp = now ? now : 1;
+    Store(app->deviceCallCommand, command);
+    // Released, so whoever takes this stamp reads this command beside it.
+    app->deviceCallSince.store(stamp, std::memory_order_release);
     const MCIERROR result =
         g_mciSend(id, command, flags, reinterpret_cast<DWORD_PTR>(parameters));
     if (!app->deviceCallSince.compare_exchange_strong(stamp, 0, std::memory_order_acq_rel)) {
         t_givenUp = true;
-        CloseAbandonedDevice(t_ownDevice);
+        // A close that returns late has had its one chance at the id, which
+        // may belong to another thread's device by now.
+        if (command != MCI_CLOSE) CloseAbandonedDevice(t_ownDevice);
         t_ownDevice = 0;
         return result;
     }
@@ -96,10 +108,12 @@ uint32_t SendStatus(AppState* app, DWORD flags, DWORD item, DWORD track) {
 
 }  // namespace
 
-bool GiveUpStuckDeviceCall(AppState* app, DWORD limitMs) {
-    uint32_t since = Load(app->deviceCallSince);
-    if (since == 0 || timeGetTime() - since < limitMs) return false;
-    return app->deviceCallSince.compare_exchange_strong(since, 0, std::memory_order_acq_rel);
+UINT GiveUpStuckDeviceCall(AppState* app, DWORD limitMs) {
+    uint64_t since = Load(app->deviceCallSince);
+    if (since == 0 || ClockNow() - since < limitMs * kClockUnitsPerMs) return 0;
+    if (!app->deviceCallSince.compare_exchange_strong(since, 0, std::memory_order_acq_rel)) return 0;
+    // The thread is still inside this command: it sends no other.
+    return Load(app->deviceCallCommand);
 }
 
 bool DeviceGivenUp() {

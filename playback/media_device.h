@@ -16,6 +16,12 @@ using MidiOutVolumeFn = MMRESULT(WINAPI*)(HMIDIOUT, DWORD);
 extern WaveOutVolumeFn g_waveOutSetVolume;
 extern MidiOutVolumeFn g_midiOutSetVolume;
 
+// The watch on device commands reads its time through this, so a test can
+// stand the clock still as a sleeping machine does, which cannot be
+// produced here.
+using UnbiasedClockFn = BOOL(WINAPI*)(PULONGLONG);
+extern UnbiasedClockFn g_unbiasedClock;
+
 // The watch on device commands. A decoder can loop inside a command for
 // minutes or for good, and no command can be cancelled; so a command that
 // stays out too long is given up instead: the user-interface thread takes its
@@ -23,9 +29,13 @@ extern MidiOutVolumeFn g_midiOutSetVolume;
 // the command returns, if ever. From then on that thread is refused every
 // command, touches no shared field, and closes the device it holds itself.
 //
-// Runs on the user-interface thread: true when a command had been out for
-// limitMs or more and has now been given up.
-bool GiveUpStuckDeviceCall(AppState* app, DWORD limitMs);
+// The clock counts only time the machine is awake: a command sent just
+// before a sleep has not been out for the length of the sleep.
+//
+// Runs on the user-interface thread: the command (MCI_OPEN, MCI_STOP, ...)
+// when one had been out for limitMs or more and has now been given up,
+// otherwise 0.
+UINT GiveUpStuckDeviceCall(AppState* app, DWORD limitMs);
 // Runs on the playback thread: true once a command of this thread was given up.
 bool DeviceGivenUp();
 

@@ -258,6 +258,7 @@ void Poll(AppState* app, PlaybackWork* work) {
     if (Load(app->cdTrack) == 1 && work->shownPosition >= work->deviceLength) {
         const int32_t state = Load(app->device.deviceState);
         if (state == DEV_PLAYING || state == DEV_PAUSED) StopDevice(app);
+        if (DeviceGivenUp()) return;
         PostMessageW(app->mainWindow, MM_MCINOTIFY, MCI_NOTIFY_SUCCESSFUL,
                      static_cast<LPARAM>(Load(app->device.deviceId)));
         work->shownPosition = work->mediaStart;
@@ -290,17 +291,6 @@ bool KeepsRunning(AppState* app) {
     return state != Closing && state != Closed;
 }
 
-// Runs on the user-interface thread. The handle is kept for the end of the
-// process; past the few places kept, a thread is simply forgotten.
-void KeepLeftThread(AppState* app, HANDLE thread) {
-    if (!thread) return;
-    if (app->leftThreadCount < kMaxLeftThreads) {
-        app->leftThreads[app->leftThreadCount++] = thread;
-    } else {
-        CloseHandle(thread);
-    }
-}
-
 // Runs on the user-interface thread, once the thread that published these
 // has been left: what it showed is no longer true.
 void ShowNothingOpen(AppState* app) {
@@ -323,18 +313,14 @@ unsigned __stdcall PlaybackThread(void* argument) {
     // nothing for files whose first frame is not right after their tags.
     work.readBuffer = static_cast<uint8_t*>(std::malloc(kReadBufferBytes));
 
-    while (KeepsRunning(app)) {
-        if (RunPass(app, &work)) {
-            std::free(work.readBuffer);
-            work.readBuffer = nullptr;
-            // A given-up thread has no say in the close: its token is stale.
-            if (!DeviceGivenUp()) ReportDone(app, kPlaybackWorker);
-            return 0;
-        }
-    }
-    if (Load(app->device.deviceState) != DEV_CLOSED) CloseMediaDevice(app);
+    bool told = false;
+    while (!told && KeepsRunning(app)) told = RunPass(app, &work);
+    if (!told && Load(app->device.deviceState) != DEV_CLOSED) CloseMediaDevice(app);
     std::free(work.readBuffer);
     work.readBuffer = nullptr;
+    // A given-up thread has no say in the close: its token is stale.
+    if (told && !DeviceGivenUp()) ReportDone(app, kPlaybackWorker);
+    app->playbackThreadsRunning.fetch_sub(1, std::memory_order_release);
     return 0;
 }
 
@@ -344,8 +330,10 @@ bool StartPlaybackThread(AppState* app) {
     // so the new token differs from the one the old thread was given.
     app->playbackToken = ComputeThreadToken(app);
     unsigned threadId = 0;
+    app->playbackThreadsRunning.fetch_add(1, std::memory_order_relaxed);
     uintptr_t handle = _beginthreadex(nullptr, 0, PlaybackThread, app, 0, &threadId);
     if (!handle) {
+        app->playbackThreadsRunning.fetch_sub(1, std::memory_order_relaxed);
         Store(app->playbackState, Idle);
         return false;
     }
@@ -355,7 +343,7 @@ bool StartPlaybackThread(AppState* app) {
 }
 
 void LeavePlaybackThread(AppState* app) {
-    KeepLeftThread(app, app->playbackThreadHandle);
+    if (app->playbackThreadHandle) CloseHandle(app->playbackThreadHandle);
     app->playbackThreadHandle = nullptr;
     ShowNothingOpen(app);
 }
@@ -365,17 +353,14 @@ bool ReplacePlaybackThread(AppState* app) {
     ShowNothingOpen(app);
     HANDLE old = app->playbackThreadHandle;
     const bool started = StartPlaybackThread(app);
-    KeepLeftThread(app, old);
+    if (old) CloseHandle(old);
     if (!started) app->playbackThreadHandle = nullptr;
     return started;
 }
 
 void EndProcessIfThreadsLeft(AppState* app, UINT exitCode) {
-    bool running = false;
-    for (int32_t i = 0; i < app->leftThreadCount; ++i) {
-        running = running || WaitForSingleObject(app->leftThreads[i], 0) == WAIT_TIMEOUT;
-    }
-    if (!running) return;
+    // The window waited for its own thread, so whatever still runs was left.
+    if (app->playbackThreadsRunning.load(std::memory_order_acquire) == 0) return;
     // The ordinary exit unloads the device's libraries under the decoder
     // that is still inside them, which under Wine crashes the process on
     // its way out every time. Everything worth keeping is saved by now, so

@@ -10,9 +10,9 @@ unsigned __stdcall PlaybackThread(void* argument);
 // Sets playbackState to Running and starts the thread with a fresh token.
 bool StartPlaybackThread(AppState* app);
 // Goes on without the thread, neither waiting for it nor ending it (ending a
-// thread that is inside the device crashes the process): its handle moves
-// to leftThreads and the device fields it published are reset to "nothing
-// open".
+// thread that is inside the device crashes the process): it stays counted
+// in playbackThreadsRunning until it returns, and the device fields it
+// published are reset to "nothing open".
 void LeavePlaybackThread(AppState* app);
 // Leaves the thread whose device command was given up and starts a fresh
 // one in its place, which opens devices of its own. False when the new

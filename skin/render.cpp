@@ -388,6 +388,7 @@ void StatusLineText(const AppState* app, wchar_t* out) {
     case StatusOpenFailed: CopyText(out, L"opening media... failed", kBufferUnits - 1); break;
     case StatusNoAudio: CopyText(out, L"searching... no audio found", kBufferUnits - 1); break;
     case StatusPathTooLong: CopyText(out, L"path too long", kBufferUnits - 1); break;
+    case StatusDeviceStuck: CopyText(out, L"device not responding", kBufferUnits - 1); break;
     case StatusVolume:
         FormatStatusNumber(out, app->mutedVolume ? L"Mute" : L"Volume %u", VolumeThousandths(app->volume));
         break;
@@ -486,7 +487,8 @@ void SetStatus(AppState* app, const wchar_t* text, int32_t kind, int32_t ticks) 
     if (kind == StatusShowText && text) {
         CopyText(app->statusText, text, kPathUnits - 1);
         TrimStatusText(app);
-    } else if (kind == StatusShowText || kind == StatusOpenFailed || kind == StatusNoAudio) {
+    } else if (kind == StatusShowText || kind == StatusOpenFailed || kind == StatusNoAudio ||
+               kind == StatusDeviceStuck) {
         // Once the notice expires the line falls back to the product name.
         CopyText(app->statusText, app->className, kPathUnits - 1);
     }

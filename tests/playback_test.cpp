@@ -12,6 +12,7 @@
 #include "app/worker_protocol.h"
 #include "native/support/mp3_writer.h"
 #include "playback/media_device.h"
+#include "playback/playback_thread.h"
 #include "support/library_support.h"
 #include "support/playback_support.h"
 #include "support/window_fixture.h"
@@ -289,6 +290,58 @@ TEST_F(PlaybackTest, ClosingDuringAnOpenThatNeverReturnsSavesAndEnds) {
     ReleaseHungOpens();
     EXPECT_EQ(EndOf(thread), 0u);
     EXPECT_EQ(CountClosesOf(9), 1u);
+}
+
+TEST_F(PlaybackTest, OnlyAnOpenOutPastTheBoundFailsItsTrack) {
+    struct Case {
+        const wchar_t* track;
+        UINT hangs;
+        uint32_t provoke;       // PB_PLAY plays the track again; 0 leaves it to a poll
+        DWORD clockMs, wallMs;  // how long the watch sees it out (0: asleep), and how long it is
+    };
+    const Case cases[] = {
+        {L"Track01.cda", MCI_STOP, 0, kDeviceCallLimitMs, kWaitMs},  // the stop at the end of the disc
+        {L"tune.wma", MCI_STOP, PB_STOP, kDeviceCallLimitMs, kWaitMs},
+        {L"tune.wma", MCI_CLOSE, PB_PLAY, kDeviceCallLimitMs, kWaitMs},  // of the track before
+        {L"tune.wma", MCI_OPEN, PB_PLAY, 3000, 600},
+        {L"tune.wma", MCI_STATUS, 0, 0, 9000},  // over a sleep
+    };
+    InstallScriptedMci(app);
+    EditScript([](MciScript& s) { s.tracks = 2; s.firstTrackMs = 2000; s.trackMs = 9000; s.length = 20000; });
+    Start();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "row " << &c - cases);
+        ASSERT_TRUE(PlayScripted(dir + L"\\" + c.track));
+        EditScript([&](MciScript& s) {
+            s.hangCommand = c.hangs, s.outMs = c.clockMs, s.asleep = !c.clockMs, s.position = s.length;
+        });
+        if (c.provoke) c.provoke == PB_PLAY ? Play(dir + L"\\" + c.track) : SignalPlayback(app, c.provoke);
+        ASSERT_TRUE(PumpUntil([] { return HungOpens() == 1; }, kWaitMs));
+        int ends = 0;
+        PumpCountingEnds([&] { return app->statusKind == StatusDeviceStuck; }, c.wallMs, &ends);
+        const int32_t after = c.clockMs >= kDeviceCallLimitMs ? DEV_CLOSED : DEV_PLAYING;  // given up or not
+        EXPECT_EQ(app->statusKind == StatusDeviceStuck, after == DEV_CLOSED);
+        ReleaseHungOpens();
+        ASSERT_TRUE(PumpCountingEnds([&] { return Load(app->device.deviceState) == after; }, kWaitMs, &ends));
+        PumpCountingEnds([] { return false; }, 600, &ends);
+        EXPECT_STREQ(app->failedPath, L"");
+        EXPECT_EQ(ends, 0);
+        EXPECT_EQ(Load(app->positionMs), after == DEV_CLOSED ? 0u : 20000u);
+        EXPECT_EQ(CountClosesOf(7), 1u);  // the device given up, or the one before this play
+    }
+}
+
+TEST_F(PlaybackTest, ThreadsLeftInsideTheDeviceEndTheProcessAtOnce) {
+    InstallScriptedMci(app);
+    Start();
+    for (int left = 1; left <= 9; ++left) {  // eight come back and end, the ninth stays inside
+        ASSERT_TRUE(PlayScripted(dir + L"\\tune.wma"));
+        EditScript([](MciScript& s) { s.hangCommand = MCI_STATUS; s.outMs = kDeviceCallLimitMs; });
+        ASSERT_TRUE(PumpUntil([&] { return app->statusKind == StatusDeviceStuck; }, kWaitMs));
+        if (left < 9) ReleaseHungOpens();
+    }
+    ASSERT_TRUE(CloseAndWait(app, kWaitMs));
+    EXPECT_EXIT(EndProcessIfThreadsLeft(app, 42), testing::ExitedWithCode(42), "");
 }
 
 TEST_F(PlaybackTest, ToggleFollowsTheDevicesOwnMode) {

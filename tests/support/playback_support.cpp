@@ -18,16 +18,30 @@ AppState* g_scriptApp = nullptr;
 bool g_passThrough = false;
 int g_hung = 0;
 HANDLE g_release = nullptr;  // manual reset: once released, opens never hang again
+ULONGLONG g_clockShift = 0;   // the device clock is the real one moved by this,
+ULONGLONG g_asleepSince = 0;  // standing here while this is not 0
+
+BOOL WINAPI ScriptedClock(PULONGLONG out) {
+    QueryUnbiasedInterruptTime(out);
+    std::lock_guard<std::mutex> hold(g_lock);
+    *out = (g_asleepSince ? g_asleepSince : *out) + g_clockShift;
+    return TRUE;
+}
 
 // Called with the lock held; returns with it held again.
-MCIDEVICEID HangOpen(std::unique_lock<std::mutex>* hold) {
+MCIDEVICEID HangOpen(std::unique_lock<std::mutex>* hold, bool asleep = false) {
     if (!g_release) g_release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     const HANDLE release = g_release;
+    if (asleep) QueryUnbiasedInterruptTime(&g_asleepSince);
     ++g_hung;
     hold->unlock();
     WaitForSingleObject(release, INFINITE);
     hold->lock();
     --g_hung;
+    ULONGLONG now = 0;
+    QueryUnbiasedInterruptTime(&now);
+    if (asleep) g_clockShift -= now - g_asleepSince;
+    g_asleepSince = 0;
     return g_script.lateOpenId;
 }
 
@@ -48,6 +62,12 @@ MCIERROR WINAPI ScriptedMciSend(MCIDEVICEID id, UINT command, DWORD_PTR flags, D
     call.flags = static_cast<DWORD>(flags);
     call.stateAtSend = Load(g_scriptApp->device.deviceState);
     MCIERROR answer = g_script.other;
+    if (g_script.hangCommand == command) {
+        g_script.hangCommand = 0;
+        g_clockShift += g_script.outMs * 10000ull;
+        if (g_release) ResetEvent(g_release);
+        HangOpen(&hold, g_script.asleep);
+    }
     if (g_passThrough) {
         if (command == MCI_OPEN) {
             auto* open = reinterpret_cast<MCI_OPEN_PARMSW*>(params);
@@ -136,6 +156,7 @@ void InstallScriptedMci(AppState* app) {
     // Opens released earlier have already woken; new ones hang again.
     if (g_release) ResetEvent(g_release);
     g_mciSend = ScriptedMciSend;
+    g_unbiasedClock = ScriptedClock;  // never set back: it must not run backwards
 }
 
 void InstallRecordingMci(AppState* app) {

@@ -52,6 +52,11 @@ struct MciScript {
     MCIDEVICEID lateOpenId = 9;
     // An open of this element fails, typed or not.
     std::wstring failOpenOf;
+    // The next command of this kind hangs, the device clock jumping outMs
+    // ahead as it begins; asleep, the clock then stands still.
+    UINT hangCommand = 0;
+    DWORD outMs = 0;
+    bool asleep = false;
 };
 
 // Routes g_mciSend to the scripted device for app, with a fresh script and
