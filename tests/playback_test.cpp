@@ -499,6 +499,7 @@ TEST_F(PlaybackTest, SeekBarFollowsTheClockOnlyForLongVbrStreams) {
         EditScript([&](MciScript& s) {
             s.length = kDeviceLength;
             s.position = 0;
+            s.mode = MCI_MODE_STOP;
         });
         const DWORD before = timeGetTime();
         ASSERT_TRUE(PlayScripted(path));
@@ -525,6 +526,20 @@ TEST_F(PlaybackTest, SeekBarFollowsTheClockOnlyForLongVbrStreams) {
         const uint32_t parked = HoldInHandshake(app);
         ASSERT_TRUE(PumpUntil([&] { return Load(app->positionMs) != parked; }, kWaitMs));
         EXPECT_EQ(Load(app->positionMs), parked + kClockStepCap);
+
+        // Paused, the bar stands with the audio; resumed, it goes on from
+        // there without counting the pause.
+        EditScript([](MciScript& s) { s.mode = MCI_MODE_PLAY; });
+        SignalPlayback(app, PB_TOGGLE);
+        ASSERT_TRUE(WaitForState(DEV_PAUSED));
+        const uint32_t paused = Load(app->positionMs);
+        PumpFor(1000);
+        EXPECT_EQ(Load(app->positionMs), paused);
+        EditScript([](MciScript& s) { s.mode = MCI_MODE_PAUSE; });
+        const DWORD resumedAt = timeGetTime();
+        SignalPlayback(app, PB_TOGGLE);
+        ASSERT_TRUE(PumpUntil([&] { return Load(app->positionMs) != paused; }, kWaitMs));
+        EXPECT_LE(Load(app->positionMs), paused + (timeGetTime() - resumedAt));
 
         // A seek puts the bar at the fraction of the scanned length and the
         // device at the same fraction of its own.
