@@ -302,6 +302,10 @@ struct AppState {
     // Thread states and the media device.
     std::atomic<int32_t> playbackState;
     std::atomic<int32_t> searchState;
+    // Manual reset, normally set. A file that plays while its search runs
+    // resets it, and the search waits (a second at most) until the playback
+    // thread has started the file: on two cores the walk would slow the open.
+    HANDLE soundGate;
     MediaDevice device;
     // Unbiased interrupt time (100 ns units, never 0) at which the playback
     // thread sent the device command that is still out, 0 between commands.

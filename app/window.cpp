@@ -86,6 +86,8 @@ bool CreateWindowResources(AppState* app, HWND window) {
     if (BuildStaticSkin(app) != 0) return false;
     app->wakeEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     if (!app->wakeEvent) return false;
+    // Without it the search simply never waits.
+    app->soundGate = CreateEventW(nullptr, TRUE, TRUE, nullptr);
     if (!StartPlaybackThread(app)) return false;
     return SetTimer(window, kTickTimerId, kTickMs, nullptr) != 0;
 }
@@ -225,6 +227,7 @@ LRESULT OnClose(AppState* app) {
     if (search == Running) {
         ParkCode(app, kSlotMain, DEFER_CLOSE);
         Store(app->searchState, Stopping);
+        if (app->soundGate) SetEvent(app->soundGate);
         return 0;
     }
     if (search != Idle) return 0;

@@ -23,13 +23,12 @@ void CopyZeroFilled(wchar_t* dst, size_t units, const wchar_t* src) {
     CopyText(dst, src, units - 1);
 }
 
-// currentPath names an existing file by now (a directory ends in its
-// separator); it is listed when its type is one the search takes.
-bool WillBeListed(const AppState* app) {
+// The cleaned path names an existing file or a directory (which ends in
+// its separator); a file is listed when its type is one the search takes.
+bool WillBeListed(const wchar_t* path, uint32_t fileTypes) {
     PathParts parts;
-    SplitPath(&parts, app->currentPath);
-    return parts.name[0] != 0 && std::wcslen(app->currentPath) < kPathUnits &&
-           MatchesTypeFilter(parts.name, Load(app->fileTypes));
+    SplitPath(&parts, path);
+    return parts.name[0] != 0 && std::wcslen(path) < kPathUnits && MatchesTypeFilter(parts.name, fileTypes);
 }
 
 }  // namespace
@@ -141,12 +140,14 @@ void OpenPathBuffer(AppState* app) {
     if (!MayRunNow(app, kSlotMain, DEFER_OPEN_PATH)) return;
     NormalizePathBuffer(app->pathBuffer);
     if (!app->pathBuffer[0] || !FitsAsSearchPath(app)) return;
+    const bool playsAtOnce = WillBeListed(app->pathBuffer, Load(app->fileTypes));
+    if (playsAtOnce && app->soundGate && Load(app->playbackState) == Running) ResetEvent(app->soundGate);
     StartSearch(app);
     // A file the search will list needs nothing of the rest of the folder to
     // start: it plays now, and the order built when the search ends finds it
     // playing as its current track. Anything else (a folder, a type that is
     // not searched for) parks its selection until the list exists.
-    if (Load(app->searchState) == Running && WillBeListed(app)) {
+    if (Load(app->searchState) == Running && playsAtOnce) {
         PlayCurrentPath(app);
     } else {
         SelectCurrentTrack(app);

@@ -9,6 +9,8 @@
 namespace {
 
 constexpr LPARAM kSearchingNoticeTicks = 4800;
+// The longest a search gives way to the first sound of its opened file.
+constexpr DWORD kSoundGateMs = 1000;
 const wchar_t kListPattern[] = L"*";
 
 struct TypeExtension {
@@ -156,6 +158,7 @@ void CollectAudioFile(DirectoryWalk* walk) {
 // Runs on the search thread.
 unsigned __stdcall SearchThread(void* argument) {
     AppState* app = static_cast<AppState*>(argument);
+    if (app->soundGate) WaitForSingleObject(app->soundGate, kSoundGateMs);
     // The notice goes out in every case: the UI thread waits for it to leave
     // the Running state and re-post what was parked.
     if (!RequestSnapshot(app, SNAP_SEARCH)) {

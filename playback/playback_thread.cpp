@@ -277,6 +277,8 @@ bool RunPass(AppState* app, PlaybackWork* work) {
         uint32_t flags = app->snapFlags;
         if ((flags & PB_PLAY) && OpenTrack(app, work)) flags |= PB_TOGGLE;
         if ((flags & PB_TOGGLE) && !DeviceGivenUp()) Toggle(app, work);
+        // Started or failed, the track no longer waits: the search may go on.
+        if ((flags & PB_PLAY) && app->soundGate) SetEvent(app->soundGate);
         if ((flags & PB_SEEK) && !DeviceGivenUp()) Seek(app, work);
         if ((flags & PB_STOP) && !DeviceGivenUp() && Stop(app, work, flags)) return true;
     }
