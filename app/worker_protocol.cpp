@@ -52,7 +52,6 @@ void PlayNextAfterEnd(AppState* app) {
     GoToPosition(app, app->playPosition + 1);
 }
 
-
 bool RequestSnapshot(AppState* app, WPARAM code) {
     bool ran = false;
     SendSynchronous(app, WM_APP_SNAPSHOT, code, 0, &ran);

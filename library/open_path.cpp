@@ -28,7 +28,7 @@ void CopyZeroFilled(wchar_t* dst, size_t units, const wchar_t* src) {
 bool WillBeListed(const wchar_t* path, uint32_t fileTypes) {
     PathParts parts;
     SplitPath(&parts, path);
-    return parts.name[0] != 0 && std::wcslen(path) < kPathUnits && MatchesTypeFilter(parts.name, fileTypes);
+    return parts.name[0] != 0 && MatchesTypeFilter(parts.name, fileTypes);
 }
 
 }  // namespace
