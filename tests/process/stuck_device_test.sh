@@ -4,7 +4,10 @@
 # all, beside a good tone. Opened first, the stuck file is given up and the
 # tone plays; Ctrl+T and a close then end the process within 20 s with "Top"
 # saved. A close while the open is still stuck ends it as promptly, and
-# saves all twelve values of a first run.
+# saves all twelve values of a first run. A wave file no device can play
+# (0 channels) fails like a file that will not open instead of crashing the
+# system's wave driver: the tone beside it plays, and Ctrl+T reaches the
+# registry while the player runs.
 #
 # Both ends must give exit code 0 as Windows reports it to a parent process
 # (the player is started through run_and_wait.exe). The status of Wine's own
@@ -29,10 +32,11 @@ key='HKCU\Software\Tallowen\Pebbletune'
 
 stuck_path=$(pt_make_stuck_folder "$work/music") || pt_fail "the test folder was not written"
 
-start_player() {  # sets player_pid and window; no settings stored before
+start_player() {  # start_player PATH [TYPES]: sets player_pid and window; no other settings stored before
   wine reg delete "$key" /f </dev/null >/dev/null 2>&1 9>&-
+  [ -z "${2:-}" ] || wine reg add "$key" /v Types /t REG_DWORD /d "$2" /f </dev/null >/dev/null 2>&1 9>&-
   xdotool mousemove 1919 1079
-  wine "$build_dir/run_and_wait.exe" "$(winepath -w "$exe" 2>/dev/null)" "$stuck_path" \
+  wine "$build_dir/run_and_wait.exe" "$(winepath -w "$exe" 2>/dev/null)" "$1" \
     </dev/null >"$work/player.log" 2>&1 9>&- &
   player_pid=$!
   window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Pebbletune$' | head -n1)
@@ -51,7 +55,7 @@ stored() {  # stored NAME: the value as "reg query" prints it, or nothing
 }
 
 # --- 1: the stuck file is given up, the tone plays, Ctrl+T, close.
-start_player
+start_player "$stuck_path"
 idle=$(pt_play_button_sum "$window" "$work/button.rgb")
 [ -n "$idle" ] || pt_fail "no screenshot"
 pt_wait_playing "$window" "$idle" "$work/button.rgb" || pt_fail "the good track never played"
@@ -61,9 +65,22 @@ close_player "after the give-up"
 [ "$(stored Top)" = 0x1 ] || pt_fail "Top is '$(stored Top)', expected 0x1"
 
 # --- 2: closed while the open is still stuck, on a first run.
-start_player
+start_player "$stuck_path"
 sleep 2
 close_player "during the stuck open"
 count=$(wine reg query "$key" </dev/null 2>/dev/null 9>&- | tr -d '\r' | awk '$2 == "REG_DWORD"' | wc -l)
 [ "$count" = 12 ] || pt_fail "the key holds $count values after the stuck close, expected 12"
+# --- 3: the impossible wave file first, a wave tone beside it (WAV enabled).
+mkdir -p "$work/waves"
+sox -n -r 44100 -c 2 -b 16 "$work/waves/b tone.wav" synth 10 sine 440 vol 0.4 2>/dev/null || pt_fail "no tone"
+{ printf 'RIFF\x34\xb1\x02\x00WAVEfmt \x10\x00\x00\x00\x01\x00\x00\x00\x44\xac\x00\x00'
+  printf '\x10\xb1\x02\x00\x04\x00\x10\x00data\x10\xb1\x02\x00'; head -c 176400 /dev/zero; } >"$work/waves/a bad.wav"
+start_player "$(winepath -w "$work/waves/a bad.wav" 2>/dev/null)" 0x23
+idle=$(pt_play_button_sum "$window" "$work/button.rgb")
+pt_wait_playing "$window" "$idle" "$work/button.rgb" || pt_fail "the good tone never played"
+xdotool mousemove --window "$window" 5 5 windowfocus --sync "$window" key ctrl+t
+for _ in $(seq 50); do [ "$(stored Top)" = 0x1 ] && break; sleep 0.1; done
+[ "$(stored Top)" = 0x1 ] || pt_fail "Ctrl+T did not reach the registry within 5 s while the player runs"
+close_player "after the impossible wave"
+[ "$(stored Top)" = 0x1 ] || pt_fail "Top is '$(stored Top)' after the close, expected 0x1"
 echo "stuck_device_test: passed"
