@@ -417,6 +417,10 @@ int32_t AccessibleChildAt(AppState* app, int32_t x, int32_t y) {
 }
 
 void AnnounceChanges(AppState* app) {
+    // Until a reader has asked for the face there is nobody to tell; a user
+    // without one pays nothing on the tick. A reader asks as soon as the
+    // window comes to the foreground (the system announces that itself).
+    if (!s_client.window) return;
     Announced& said = s_announced;
     wchar_t status[kBufferUnits] = {};
     StatusLineText(app, status);

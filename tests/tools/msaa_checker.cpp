@@ -88,7 +88,7 @@ void WalkTree(IAccessible* a, HWND window, bool half) {
     LONG count = 0;
     Check(a->get_accChildCount(&count) == S_OK && count == 8, "eight children", 0);
     for (const Row& r : kRows) {
-        VARIANT role = {}, hit = {};
+        VARIANT role = {};
         a->get_accRole(Child(r.id), &role);
         wchar_t roleText[64] = {};
         GetRoleTextW(role.lVal, roleText, 64);
@@ -110,9 +110,6 @@ void WalkTree(IAccessible* a, HWND window, bool half) {
                   cy == (s.bottom - s.top) * f, "location", r.id);
         Check(half || (state & r.states) == r.states, "states", r.id);
         Check(((state & STATE_SYSTEM_INVISIBLE) != 0) == (half && (r.id == 1 || r.id == 2)), "visibility", r.id);
-        // The middle of each control answers for it; the display is the seek bar.
-        a->accHitTest(x + cx / 2, y + cy / 2, &hit);
-        Check(cy == 0 || r.id == 0 || (hit.vt == VT_I4 && hit.lVal == (r.id == 1 ? 2 : r.id)), "hit test", r.id);
     }
 }
 
