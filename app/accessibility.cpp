@@ -9,7 +9,7 @@
 
 #include <cwchar>
 
-#include "skin/pointer.h"
+#include "skin/hit_regions.h"
 #include "skin/render.h"
 
 namespace {

@@ -3,7 +3,7 @@
 // reader what changed. Everything here runs on the user-interface thread.
 #pragma once
 #include <windows.h>
-#include "app/app_state.h"
+#include "core/app_state.h"
 
 // The client object's children, in the order a reader walks them.
 enum AccessibleChild : int32_t {

@@ -3,14 +3,17 @@
 #include <cstring>
 
 #include "app/deferred.h"
-#include "app/system_dll.h"
-#include "app/worker_protocol.h"
+#include "core/deferral.h"
+#include "core/system_dll.h"
+#include "app/worker_messages.h"
+#include "core/worker_protocol.h"
 #include "library/open_path.h"
 #include "library/play_order.h"
 #include "playback/media_device.h"
 #include "settings/context_menu.h"
 #include "settings/window_position.h"
 #include "skin/render.h"
+#include "skin/skin.h"
 #include "skin/skin_state.h"
 
 namespace {
@@ -245,4 +248,21 @@ LRESULT OnKeyUp(AppState* app, WPARAM key) {
 
 void OnSysKeyDown(AppState* app, WPARAM key) {
     if (key == 'X') PostMessageW(app->mainWindow, WM_CLOSE, 0, 0);
+}
+
+void ApplySizeFactor(AppState* app, int32_t factor) {
+    const int32_t f = factor <= 1 ? 1 : (factor >= 12 ? 12 : factor);
+    if (f == app->sizeFactor) return;
+    app->sizeFactor = f;
+    app->windowWidth = kSkinWidth * f;
+    app->windowHeight = f * (app->halfHeight ? kSkinHalfHeight : kSkinFullHeight);
+    RECT rect = {};
+    GetWindowRect(app->mainWindow, &rect);
+    app->windowRect = Rect{rect.left, rect.top, rect.right, rect.bottom};
+    const WindowPosition corner = PulledOntoScreen({rect.left, rect.top}, VirtualScreenBounds());
+    SetWindowPos(app->mainWindow, nullptr, corner.x, corner.y, app->windowWidth, app->windowHeight,
+                 SWP_NOZORDER | SWP_NOOWNERZORDER | SWP_NOACTIVATE);
+    Store(app->redraw, 1);
+    InvalidateRect(app->mainWindow, nullptr, TRUE);
+    UpdateWindow(app->mainWindow);
 }

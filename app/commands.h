@@ -1,6 +1,6 @@
 // The forty numbered commands and the keyboard map.
 #pragma once
-#include "app/app_state.h"
+#include "core/app_state.h"
 
 // WM_COMMAND: the low word of wParam is the command.
 LRESULT OnCommand(AppState* app, WPARAM wParam);
@@ -9,3 +9,5 @@ LRESULT OnKeyDown(AppState* app, WPARAM key, LPARAM keyData);
 LRESULT OnKeyUp(AppState* app, WPARAM key);
 // Handles Alt+X; the caller passes every system key on to DefWindowProcW.
 void OnSysKeyDown(AppState* app, WPARAM key);
+// Clamps factor to 1..12 and resizes the window; the current factor is a no-op.
+void ApplySizeFactor(AppState* app, int32_t factor);

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "app/commands.h"
-#include "app/system_dll.h"
+#include "core/system_dll.h"
 #include "library/open_path.h"
 
 namespace {

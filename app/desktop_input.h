@@ -4,7 +4,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 
 // At window creation: accept dropped files and register for the shell's
 // notices. Without a shell that offers them (or under an emulation where the

@@ -1,7 +1,7 @@
 // Start-up, the main window's lifecycle, the staged close and the message loop.
 #pragma once
 #include <windows.h>
-#include "app/app_state.h"
+#include "core/app_state.h"
 
 // The whole process: defaults, hand-off, settings, window, loop. Returns the
 // exit code: 0, or kHandOffFailedExitCode when a running instance did not

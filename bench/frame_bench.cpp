@@ -10,6 +10,7 @@
 #include <cstring>
 #include <vector>
 
+#include "app/commands.h"
 #include "skin/render.h"
 #include "skin/skin_state.h"
 #include "support/window_fixture.h"

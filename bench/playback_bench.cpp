@@ -24,7 +24,8 @@
 #include <string>
 #include <vector>
 
-#include "app/worker_protocol.h"
+#include "app/worker_messages.h"
+#include "core/worker_protocol.h"
 #include "native/support/mp3_writer.h"
 #include "support/window_fixture.h"
 

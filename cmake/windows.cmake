@@ -2,6 +2,7 @@
 enable_language(RC)
 
 file(GLOB CORE_SOURCES CONFIGURE_DEPENDS
+  ${CMAKE_SOURCE_DIR}/core/*.cpp
   ${CMAKE_SOURCE_DIR}/app/*.cpp
   ${CMAKE_SOURCE_DIR}/library/*.cpp
   ${CMAKE_SOURCE_DIR}/playback/*.cpp

@@ -5,10 +5,9 @@
 #include <cstring>
 #include <cwchar>
 
-#include "app/deferred.h"
+#include "core/deferral.h"
 #include "library/play_order.h"
 #include "library/search.h"
-#include "skin/render.h"
 
 namespace {
 
@@ -132,7 +131,7 @@ bool FitsAsSearchPath(AppState* app) {
     constexpr int32_t kTooLongTicks = 60;
     if (wcslen(app->pathBuffer) < kPathUnits) return true;
     std::memset(app->pathBuffer, 0, sizeof(app->pathBuffer));
-    SetStatus(app, nullptr, StatusPathTooLong, kTooLongTicks);
+    ShowStatusKind(app, StatusPathTooLong, kTooLongTicks);
     return false;
 }
 

@@ -1,6 +1,6 @@
 // Turning a path from outside into the current path and a search.
 #pragma once
-#include "app/app_state.h"
+#include "core/app_state.h"
 
 // Result of SplitPath. The two pointers point into the record's own `full`
 // buffer, so the record must not be copied member by member.

@@ -3,9 +3,8 @@
 #include <cstring>
 #include <cwchar>
 
-#include "app/deferred.h"
-#include "app/worker_protocol.h"
-#include "skin/render.h"
+#include "core/deferral.h"
+#include "core/worker_protocol.h"
 
 namespace {
 
@@ -151,11 +150,11 @@ void RemoveFailedTrack(AppState* app, LPARAM detail) {
     // keeps currentTrack: it now names the failed track's successor.
     BuildPlayOrder(app);
     if (Load(app->trackCount) == 0) {
-        SetStatus(app, nullptr, StatusNoAudio, kNoAudioTicks);
+        ShowStatusKind(app, StatusNoAudio, kNoAudioTicks);
         std::memset(app->currentPath, 0, sizeof(app->currentPath));
         return;
     }
-    SetStatus(app, nullptr, StatusOpenFailed, kOpenFailedTicks);
+    ShowStatusKind(app, StatusOpenFailed, kOpenFailedTicks);
     if (app->afterPlayback == AFTER_NEXT && removed && stillChosen && detail != kRemoveOnly) {
         GoToPosition(app, app->playPosition);
     }

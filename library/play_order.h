@@ -1,6 +1,6 @@
 // Play order, shuffle, navigation and the removal of failed tracks.
 #pragma once
-#include "app/app_state.h"
+#include "core/app_state.h"
 
 void SeedRandom(AppState* app, uint32_t seed);
 // One draw of the player's generator: 0 to 32767.

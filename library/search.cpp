@@ -4,7 +4,7 @@
 #include <cstring>
 #include <cwchar>
 
-#include "app/worker_protocol.h"
+#include "core/worker_protocol.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The directory search thread and the file-type filter.
 #pragma once
-#include "app/app_state.h"
+#include "core/app_state.h"
 
 // The state of one walk: a single record serves the whole recursion, paths
 // are extended and cut back in place.

@@ -2,7 +2,7 @@
 #pragma once
 #include <windows.h>
 #include <mmsystem.h>
-#include "app/app_state.h"
+#include "core/app_state.h"
 
 // Every device command goes through this pointer, so a test can script
 // answers the platform cannot give here (audio CDs, failing closes).

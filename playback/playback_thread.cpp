@@ -9,7 +9,7 @@
 #include <cwchar>
 #include <process.h>
 
-#include "app/worker_protocol.h"
+#include "core/worker_protocol.h"
 #include "library/open_path.h"
 #include "playback/media_device.h"
 #include "playback/mp3_scan.h"

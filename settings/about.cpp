@@ -1,7 +1,7 @@
 // The About box, dialog resource 103.
 #include "settings/context_menu.h"
 
-#include "app/system_dll.h"
+#include "core/system_dll.h"
 
 #include "resources/resource.h"
 

@@ -1,7 +1,7 @@
 // The context menu and the About box.
 #pragma once
 #include <windows.h>
-#include "app/app_state.h"
+#include "core/app_state.h"
 
 // 1 on success, 0 when the top-level popup cannot be created.
 int BuildContextMenu(AppState* app);

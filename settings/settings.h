@@ -1,6 +1,6 @@
 // The twelve settings in the per-user registry.
 #pragma once
-#include "app/app_state.h"
+#include "core/app_state.h"
 
 extern const wchar_t kSettingsKey[];  // under HKEY_CURRENT_USER
 

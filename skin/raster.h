@@ -18,45 +18,13 @@
 #pragma once
 #include <cstdint>
 
-struct Rect {
-    int32_t left;
-    int32_t top;
-    int32_t right;   // exclusive
-    int32_t bottom;  // exclusive
-};
+#include "core/face_types.h"
 
 enum RasterStatus : uint32_t {
     RasterOk = 0,
     RasterNothingToDraw = 5,
     RasterOutOfResources = 7,
     RasterBadSize = 33,
-};
-
-// Pixels are stored top row first, bytes B, G, R within a pixel (the byte
-// order of a device-independent bitmap). A zeroed record is a valid empty image.
-struct RasterImage {
-    uint32_t status;
-    uint8_t* pixels;
-    int32_t width;
-    int32_t height;
-    int32_t bytesPerPixel;
-    int32_t bytesPerChannel;
-    int32_t channels;
-    int32_t stride;
-    int32_t pixelCount;
-    uint32_t byteSize;
-    uint32_t capacity;
-    float aspect;
-};
-
-struct BlendParams {
-    uint32_t colorA;   // tint of the destination; 0xFFFFFF throughout the player
-    uint32_t colorB;   // tint of the source, or the colour blended in
-    float weightA;
-    float weightB;
-    int32_t srcOffsetX;
-    int32_t srcOffsetY;
-    uint8_t* tables;   // 256 bytes per channel, channels in pixel byte order
 };
 
 // Largest buffer AllocateImage will hold: 1 GiB, so at most 357,913,941 pixels.

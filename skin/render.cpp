@@ -16,7 +16,6 @@
 #define PEBBLETUNE_X64 0
 #endif
 
-#include "settings/window_position.h"
 
 namespace {
 
@@ -484,14 +483,12 @@ uint32_t UpscaleToDib(DibTarget* target, HDC dc, const RasterImage* image, Rect 
 }
 
 void SetStatus(AppState* app, const wchar_t* text, int32_t kind, int32_t ticks) {
-    if (kind == StatusShowText && text) {
-        CopyText(app->statusText, text, kPathUnits - 1);
-        TrimStatusText(app);
-    } else if (kind == StatusShowText || kind == StatusOpenFailed || kind == StatusNoAudio ||
-               kind == StatusDeviceStuck) {
-        // Once the notice expires the line falls back to the product name.
-        CopyText(app->statusText, app->className, kPathUnits - 1);
+    if (kind != StatusShowText || !text) {
+        ShowStatusKind(app, kind, ticks);
+        return;
     }
+    CopyText(app->statusText, text, kPathUnits - 1);
+    TrimStatusText(app);
     app->statusKind = kind;
     app->statusTicks = ticks;
     Store(app->redraw, 1);
@@ -537,21 +534,4 @@ int FormatStatusNumber(wchar_t* out, const wchar_t* format, uint32_t value) {
     }
     out[n] = 0;
     return static_cast<int>(n);
-}
-
-void ApplySizeFactor(AppState* app, int32_t factor) {
-    const int32_t f = factor <= 1 ? 1 : (factor >= 12 ? 12 : factor);
-    if (f == app->sizeFactor) return;
-    app->sizeFactor = f;
-    app->windowWidth = kSkinWidth * f;
-    app->windowHeight = f * (app->halfHeight ? kSkinHalfHeight : kSkinFullHeight);
-    RECT rect = {};
-    GetWindowRect(app->mainWindow, &rect);
-    app->windowRect = Rect{rect.left, rect.top, rect.right, rect.bottom};
-    const WindowPosition corner = PulledOntoScreen({rect.left, rect.top}, VirtualScreenBounds());
-    SetWindowPos(app->mainWindow, nullptr, corner.x, corner.y, app->windowWidth, app->windowHeight,
-                 SWP_NOZORDER | SWP_NOOWNERZORDER | SWP_NOACTIVATE);
-    Store(app->redraw, 1);
-    InvalidateRect(app->mainWindow, nullptr, TRUE);
-    UpdateWindow(app->mainWindow);
 }

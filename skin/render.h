@@ -2,7 +2,8 @@
 // here runs on the user-interface thread.
 #pragma once
 #include <windows.h>
-#include "app/app_state.h"
+#include "core/app_state.h"
+#include "skin/skin.h"
 
 // Composes a frame only when redraw is set; otherwise copies the last one.
 LRESULT OnPaint(AppState* app, HWND window);
@@ -16,8 +17,8 @@ uint32_t UpscaleToDib(DibTarget* target, HDC dc, const RasterImage* image, Rect 
 // Writes what the status line shows for the current status kind (out holds
 // kBufferUnits); an unknown kind leaves out as it was.
 void StatusLineText(const AppState* app, wchar_t* out);
-// Kind 0 with a text stores it trimmed to the display width; kinds 0 without
-// a text, 3 and 4 store the product name. Sets redraw.
+// Kind 0 with a text stores it trimmed to the display width; any other call
+// is ShowStatusKind's. Sets redraw.
 void SetStatus(AppState* app, const wchar_t* text, int32_t kind, int32_t ticks);
 // Creates the status font of the type; 1 on success or when nothing changed.
 int SetStatusFont(AppState* app, int32_t type);
@@ -27,8 +28,6 @@ HFONT CreateStatusFont(int32_t type);
 // hexadecimal, any other letter: decimal); at most 63 characters and a
 // terminator, so out holds 64. Returns the characters written.
 int FormatStatusNumber(wchar_t* out, const wchar_t* format, uint32_t value);
-// Clamps factor to 1..12 and resizes the window; the current factor is a no-op.
-void ApplySizeFactor(AppState* app, int32_t factor);
 // Frames composed since the process started; lets the tests and the
 // benchmark see that an idle window paints without composing.
 uint32_t ComposedFrameCount();

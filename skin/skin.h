@@ -4,55 +4,13 @@
 // wrappers live in skin_state.h.
 #pragma once
 #include <cstdint>
+
+#include "core/face_types.h"
 #include "skin/raster.h"
 
 constexpr int32_t kSkinWidth = 474;
 constexpr int32_t kSkinFullHeight = 89;
 constexpr int32_t kSkinHalfHeight = 56;
-
-struct SkinLayout {
-    Rect skinRect;
-    Rect innerRect;
-    Rect displayRect;
-    Rect controlsRect;
-    Rect playRect;
-    Rect stopRect;
-    Rect nextRect;
-    Rect volumeRect;
-    Rect menuRect;
-    Rect closeRect;
-};
-
-struct SkinColors {
-    uint32_t shellColor;
-    uint32_t bandColor;
-    uint32_t panelTopColor;
-    uint32_t accentColor;
-    float accentAlpha;
-    float textGain[3];  // pixel order: blue, green, red
-    uint32_t iconColor;
-    uint32_t faceColor;
-    uint32_t hoverEdgeColor;
-    uint32_t hoverIconColor;
-    uint32_t hoverFaceColor;
-};
-
-struct SkinImages {
-    RasterImage frameImage;
-    RasterImage baseActive;
-    RasterImage baseInactive;
-    RasterImage textImage;
-    RasterImage controlsImage;
-    RasterImage playHoverImage;
-    RasterImage pauseHoverImage;
-    RasterImage stopImage;
-    RasterImage nextImage;
-    RasterImage volumeImage;
-    RasterImage menuImage;
-    RasterImage closeImage;
-    RasterImage playImage;
-    RasterImage pauseImage;
-};
 
 constexpr int kSkinImageCount = 14;
 

@@ -22,3 +22,14 @@ uint32_t BuildStaticSkin(AppState* app) {
     Store(app->redraw, 1);
     return RasterOk;
 }
+
+void ReleaseAppState(AppState* app) {
+    ReleaseSkinImages(&app->images);
+    if (app->dib.bitmap) {
+        DeleteObject(app->dib.bitmap);
+        app->dib.bitmap = nullptr;
+        app->dib.bits = nullptr;
+        app->dib.width = 0;
+        app->dib.height = 0;
+    }
+}

@@ -4,6 +4,8 @@
 
 #include "app/commands.h"
 #include "app/deferred.h"
+#include "app/tick.h"
+#include "core/deferral.h"
 #include "app/window.h"
 #include "support/window_fixture.h"
 

@@ -8,6 +8,8 @@
 #include <utility>
 
 #include "app/deferred.h"
+#include "app/tick.h"
+#include "core/deferral.h"
 #include "library/open_path.h"
 #include "support/library_support.h"
 #include "support/window_fixture.h"

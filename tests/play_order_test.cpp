@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "app/deferred.h"
+#include "app/tick.h"
+#include "core/deferral.h"
 #include "library/open_path.h"
 #include "library/play_order.h"
 #include "playback/media_device.h"

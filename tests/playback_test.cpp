@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/worker_protocol.h"
+#include "app/worker_messages.h"
+#include "core/worker_protocol.h"
 #include "native/support/mp3_writer.h"
 #include "playback/media_device.h"
 #include "playback/playback_thread.h"

@@ -5,7 +5,9 @@
 
 #include <windowsx.h>
 
-#include "skin/pointer.h"
+#include "app/pointer_actions.h"
+#include "skin/hit_regions.h"
+#include "app/commands.h"
 #include "skin/render.h"
 #include "support/window_fixture.h"
 

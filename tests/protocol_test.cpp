@@ -9,8 +9,11 @@
 #include <vector>
 
 #include "app/deferred.h"
+#include "app/tick.h"
+#include "core/deferral.h"
 #include "app/window.h"
-#include "app/worker_protocol.h"
+#include "app/worker_messages.h"
+#include "core/worker_protocol.h"
 #include "library/play_order.h"
 #include "support/window_fixture.h"
 

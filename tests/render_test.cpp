@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/commands.h"
 #include "skin/render.h"
 #include "skin/skin_state.h"
 #include "support/window_fixture.h"

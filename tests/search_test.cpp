@@ -8,6 +8,8 @@
 #include <string>
 
 #include "app/deferred.h"
+#include "app/tick.h"
+#include "core/deferral.h"
 #include "library/open_path.h"
 #include "library/play_order.h"
 #include "library/search.h"

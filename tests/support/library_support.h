@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 
 std::wstring JoinPath(const std::wstring& dir, const std::wstring& name);
 // Creates a zero-byte file; true on success.

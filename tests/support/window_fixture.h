@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 
 // Resets the state record to its constructed values, fills the settings
 // defaults (position 100,150, size factor 1, Play Next, MP3+WMA) and the

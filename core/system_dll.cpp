@@ -1,4 +1,4 @@
-#include "app/system_dll.h"
+#include "core/system_dll.h"
 
 #include <shellapi.h>
 

@@ -1,4 +1,4 @@
-#include "app/app_state.h"
+#include "core/app_state.h"
 
 #include <cstring>
 #include <new>
@@ -35,15 +35,14 @@ AppState* ResetAppState() {
     return app;
 }
 
-void ReleaseAppState(AppState* app) {
-    ReleaseSkinImages(&app->images);
-    if (app->dib.bitmap) {
-        DeleteObject(app->dib.bitmap);
-        app->dib.bitmap = nullptr;
-        app->dib.bits = nullptr;
-        app->dib.width = 0;
-        app->dib.height = 0;
+void ShowStatusKind(AppState* app, int32_t kind, int32_t ticks) {
+    if (kind == StatusShowText || kind == StatusOpenFailed || kind == StatusNoAudio || kind == StatusDeviceStuck) {
+        // Once the notice expires the line falls back to the product name.
+        CopyText(app->statusText, app->className, kPathUnits - 1);
     }
+    app->statusKind = kind;
+    app->statusTicks = ticks;
+    Store(app->redraw, 1);
 }
 
 uint32_t HashTokenBytes(const uint8_t* bytes, size_t count) {

@@ -10,8 +10,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "skin/raster.h"
-#include "skin/skin.h"
+#include "core/face_types.h"
 
 // Thread states of playbackState and searchState; 4 is not used.
 enum ThreadState : int32_t {
@@ -346,14 +345,18 @@ inline void Store(std::atomic<T>& field, V value) {
 // fixed bitmap-header and blend members set, statusText "Pebbletune",
 // redraw 1. Returns the record.
 AppState* ResetAppState();
-// Releases what the record owns at process exit: skin pixels, the bitmap.
-void ReleaseAppState(AppState* app);
 
 // 32-bit rotate-add hash of the handle block, as little-endian bytes in
 // field order (136 bytes).
 uint32_t ComputeThreadToken(const AppState* app);
 // The same hash over raw bytes; exposed so tests can check it by hand.
 uint32_t HashTokenBytes(const uint8_t* bytes, size_t count);
+
+// Shows a status kind for ticks ticks. The plain line, "open failed", "no
+// audio" and "device not responding" put the product name back as the text
+// the line falls to once the notice expires. Sets redraw. (A worker's own
+// text goes through the frame, which trims it to the display: SetStatus.)
+void ShowStatusKind(AppState* app, int32_t kind, int32_t ticks);
 
 // Bounded wide-string helpers: copy at most maxChars characters, always terminated.
 void CopyText(wchar_t* dst, const wchar_t* src, size_t maxChars);

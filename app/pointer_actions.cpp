@@ -1,51 +1,17 @@
 // Pointer input over the face. The whole client area answers as caption, so
 // every press and move arrives as a non-client message in screen
 // coordinates; presses on controls act, presses anywhere else drag.
-#include "skin/pointer.h"
+#include "app/pointer_actions.h"
 
 #include <windowsx.h>
 
 #include "app/accessibility.h"
-#include "app/worker_protocol.h"
+#include "core/worker_protocol.h"
 #include "library/play_order.h"
 #include "playback/media_device.h"
+#include "skin/hit_regions.h"
 
 namespace {
-
-struct SkinPoint {
-    int32_t x;
-    int32_t y;
-};
-
-bool Contains(Rect r, SkinPoint p) { return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom; }
-
-// Reads the window rectangle afresh: the window may have been dragged or
-// resized since the last message.
-SkinPoint ToSkin(AppState* app, int32_t x, int32_t y) {
-    RECT rect = {};
-    GetWindowRect(app->mainWindow, &rect);
-    app->windowRect = Rect{rect.left, rect.top, rect.right, rect.bottom};
-    const int32_t f = app->sizeFactor > 0 ? app->sizeFactor : 1;
-    return SkinPoint{(x - rect.left) / f, (y - rect.top) / f};
-}
-
-// The controls in the order they are tested; the first match wins.
-int32_t ControlAt(const SkinLayout& layout, SkinPoint p) {
-    if (Contains(layout.volumeRect, p)) return HoverVolume;
-    if (Contains(layout.playRect, p)) return HoverPlay;
-    if (Contains(layout.stopRect, p)) return HoverStop;
-    if (Contains(layout.nextRect, p)) return HoverNext;
-    if (Contains(layout.menuRect, p)) return HoverMenu;
-    if (Contains(layout.closeRect, p)) return HoverClose;
-    return HoverNone;
-}
-
-// The region under a skin point: a control, the display, or nothing.
-int32_t RegionAtSkin(const SkinLayout& layout, SkinPoint p) {
-    if (Contains(layout.controlsRect, p)) return ControlAt(layout, p);
-    if (Contains(layout.displayRect, p)) return HoverDisplay;
-    return HoverNone;
-}
 
 int PressControl(AppState* app, int32_t control, SkinPoint p, LPARAM lParam) {
     const SkinLayout& layout = app->layout;
@@ -127,31 +93,6 @@ LRESULT OnMouseWheel(AppState* app, WPARAM wParam) {
     return 0;
 }
 
-void TrackHover(AppState* app, int32_t x, int32_t y) {
-    RECT rect = {};
-    GetWindowRect(app->mainWindow, &rect);
-    if (x < rect.left || x >= rect.right || y < rect.top || y >= rect.bottom) {
-        if (app->hoverRegion != HoverNone) {
-            app->hoverRegion = HoverNone;
-            Store(app->redraw, 1);
-        }
-        return;
-    }
-    const int32_t oldRegion = app->hoverRegion;
-    const int32_t oldX = app->hoverX;
-    const SkinPoint p = ToSkin(app, x, y);
-    const int32_t region = RegionAtSkin(app->layout, p);
-    if (region == HoverDisplay) app->hoverX = p.x;
-    app->hoverRegion = region;
-    if (region != oldRegion) {
-        app->hoverFade = 0.0f;
-        Store(app->redraw, 1);
-    } else if (app->hoverX != oldX) {
-        // The seek marker follows the pointer across the display.
-        Store(app->redraw, 1);
-    }
-}
-
 int HandleSkinClick(AppState* app, LPARAM lParam) {
     const SkinPoint p = ToSkin(app, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
     const SkinLayout& layout = app->layout;
@@ -164,5 +105,3 @@ int HandleSkinClick(AppState* app, LPARAM lParam) {
     SignalPlayback(app, PB_SEEK);
     return 1;
 }
-
-int32_t RegionAt(AppState* app, int32_t x, int32_t y) { return RegionAtSkin(app->layout, ToSkin(app, x, y)); }

@@ -1,0 +1,42 @@
+#include "core/deferral.h"
+
+namespace {
+
+bool IsNavigation(int32_t code) {
+    return code >= DEFER_NEXT && code <= DEFER_PLAY_NEXT;
+}
+
+// Whether a new request may replace the one parked in its slot.
+bool Displaces(int32_t parked, int32_t code) {
+    if (parked == DEFER_CLOSE) return false;
+    // Navigation aims at the list the open is about to replace, and the
+    // opened path starts playing by itself.
+    if (IsOpenRequest(parked) && IsNavigation(code)) return false;
+    // A parked removal rebuilds the order itself, after the search's own
+    // rebuild (see RepostDeferredCommands), so that rebuild adds nothing.
+    if (parked == DEFER_REMOVE_FAILED && code == DEFER_BUILD_ORDER) return false;
+    return true;
+}
+
+}  // namespace
+
+bool IsOpenRequest(int32_t code) {
+    return code >= DEFER_OPEN_FILE && code <= DEFER_START_SEARCH;
+}
+
+void ParkCode(AppState* app, int slot, int32_t code) {
+    const int32_t parked = app->deferredSlots[slot];
+    // A removal is never dropped for a Shuffle: both are kept.
+    if (parked == DEFER_REMOVE_FAILED && code == DEFER_SHUFFLE) {
+        app->shuffleBehindRemoval = 1;
+        return;
+    }
+    if (Displaces(parked, code)) app->deferredSlots[slot] = code;
+}
+
+bool MayRunNow(AppState* app, int slot, int32_t code) {
+    const int32_t state = Load(app->searchState);
+    if (state == Idle) return true;
+    if (state == Running) ParkCode(app, slot, code);
+    return false;
+}
