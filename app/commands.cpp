@@ -89,6 +89,12 @@ void OpenDirectoryDialog(AppState* app) {
     StartChosenPath(app);
 }
 
+void SetAfterPlayback(AppState* app, int32_t action) {
+    app->afterPlayback = action;
+    // Only Play Next has a track prepared to follow.
+    NextTrackChanged(app);
+}
+
 void ToggleShuffle(AppState* app) {
     if (!MayRunNow(app, kSlotOrder, DEFER_SHUFFLE)) return;
     app->shuffle = 1 - app->shuffle;
@@ -163,7 +169,7 @@ LRESULT OnCommand(AppState* app, WPARAM wParam) {
     switch (id) {
     case CMD_OPEN_FILE: OpenFileDialog(app); break;
     case CMD_OPEN_DIRECTORY: OpenDirectoryDialog(app); break;
-    case CMD_PLAY_PAUSE: SignalPlayback(app, PB_TOGGLE); break;
+    case CMD_PLAY_PAUSE: TogglePlayback(app); break;
     case CMD_STOP: SignalPlayback(app, PB_STOP); break;
     case CMD_SHUFFLE: ToggleShuffle(app); break;
     case CMD_SUBDIRS: ToggleSubdirectories(app); break;
@@ -178,10 +184,10 @@ LRESULT OnCommand(AppState* app, WPARAM wParam) {
     case CMD_VOLUME_UP: app->volumeDelta += kVolumeMenuStep; break;
     case CMD_VOLUME_DOWN: app->volumeDelta -= kVolumeMenuStep; break;
     case CMD_MUTE: ToggleMute(app); break;
-    case CMD_AFTER_EXIT: app->afterPlayback = AFTER_EXIT; break;
-    case CMD_AFTER_STOP: app->afterPlayback = AFTER_STOP; break;
-    case CMD_AFTER_REPEAT: app->afterPlayback = AFTER_REPEAT; break;
-    case CMD_AFTER_NEXT: app->afterPlayback = AFTER_NEXT; break;
+    case CMD_AFTER_EXIT: SetAfterPlayback(app, AFTER_EXIT); break;
+    case CMD_AFTER_STOP: SetAfterPlayback(app, AFTER_STOP); break;
+    case CMD_AFTER_REPEAT: SetAfterPlayback(app, AFTER_REPEAT); break;
+    case CMD_AFTER_NEXT: SetAfterPlayback(app, AFTER_NEXT); break;
     case CMD_ALWAYS_ON_TOP: ToggleAlwaysOnTop(app); break;
     case CMD_HALF_HEIGHT: ToggleHalfHeight(app); break;
     case CMD_COLOR: ChooseColor(app); break;

@@ -21,7 +21,7 @@ int PressControl(AppState* app, int32_t control, SkinPoint p, LPARAM lParam) {
         // The first four pixels are the bar's margin; 131 pixels span the scale.
         SetVolume(app, ((p.x - layout.volumeRect.left - 4) * 65535) / 131);
         return 1;
-    case HoverPlay: SignalPlayback(app, PB_TOGGLE); return 1;
+    case HoverPlay: TogglePlayback(app); return 1;
     case HoverStop: SignalPlayback(app, PB_STOP); return 1;
     case HoverNext:
         // Taken even when the guard or an empty list lets nothing happen, so a

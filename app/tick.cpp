@@ -4,6 +4,7 @@
 
 #include "app/accessibility.h"
 #include "app/worker_messages.h"
+#include "core/worker_protocol.h"
 #include "playback/media_device.h"
 #include "playback/playback_thread.h"
 #include "settings/settings.h"
@@ -21,17 +22,29 @@ void ApplyVolumeDelta(AppState* app) {
     app->volumeDelta = 0;
 }
 
-// A fresh thread carries on with the device in place of the stuck one. Only
-// a track that would not open has failed; a stop, pause, status query or the
-// close of the track before says nothing about the track, so the list and
-// the selection stay as they are and the player stands with nothing open.
+// A fresh thread carries on with the device in place of the stuck one. A
+// track that would not open, or whose file could not be read, has failed.
+// Any other command says nothing about the track, and the player must not
+// be left silent with Play doing nothing: a track on its way (the close of
+// the one before, or its own set-up, hung) is asked for again on the fresh
+// thread, once; a playing track whose device was abandoned (or one asked
+// for again that hung again) gives way to the next with Play Next, and
+// otherwise waits for Play to open it anew. It stays in the list.
 void GiveUpStuckCall(AppState* app, UINT command) {
+    const bool starting = Load(app->trackStarting) != 0;
     ReplacePlaybackThread(app);
-    if (command == MCI_OPEN) {
+    if (command == MCI_OPEN || command == kFileReadCommand) {
         OnStatus(app, STATUS_OPEN_FAILED, reinterpret_cast<LPARAM>(app->snapPath));
-    } else {
-        ShowStatusKind(app, StatusDeviceStuck, kDeviceStuckTicks);
+        return;
     }
+    ShowStatusKind(app, StatusDeviceStuck, kDeviceStuckTicks);
+    if (!app->currentPath[0]) return;
+    if (starting && app->retriedSelection != app->selectionSerial + 1) {
+        app->retriedSelection = app->selectionSerial + 1;
+        SignalPlayback(app, PB_PLAY);
+        return;
+    }
+    if (app->afterPlayback == AFTER_NEXT) PlayNextAfterEnd(app);
 }
 
 void TickWhileRunning(AppState* app) {

@@ -59,6 +59,9 @@ LRESULT OnSnapshot(AppState* app, WPARAM code) {
     case SNAP_SEEK:
         app->snapSeekFraction = app->seekFraction;
         break;
+    case SNAP_NEXT_PATH:
+        NextTrackPath(app, app->snapNextPath);
+        break;
     case SNAP_SEARCH:
         CopyText(app->searchRoot, app->searchDir, kBufferUnits - 1);
         app->searchDepth = app->includeSubdirs << 3;

@@ -53,6 +53,7 @@ constexpr WPARAM SNAP_FLAGS = 0x3B00;
 constexpr WPARAM SNAP_TRACK_PATH = 0x3B01;
 constexpr WPARAM SNAP_SEEK = 0x3B02;
 constexpr WPARAM SNAP_SEARCH = 0x3B03;
+constexpr WPARAM SNAP_NEXT_PATH = 0x3B04;
 
 // Status codes (wParam of WM_APP_STATUS).
 constexpr WPARAM STATUS_TEXT = 0;
@@ -263,6 +264,10 @@ struct AppState {
     // belongs to the track playing before.
     uint32_t selectionSerial;
     int32_t shuffleBehindRemoval;        // a Shuffle parked over a removal
+    // The selection asked for once more after the thread that was starting
+    // it was given up, plus one (so the zeroed record has asked for none): a
+    // second give-up of the same one moves on instead.
+    uint32_t retriedSelection;
     // The stored values as last written and as the tick last saw them, in
     // the order they are stored (settings/settings.cpp).
     uint32_t settingsWritten[kSettingCount];
@@ -285,6 +290,14 @@ struct AppState {
     // after its open: every end of play posted before then is an older one's.
     std::atomic<uint32_t> openedSelection;
     std::atomic<uint32_t> openedAt;
+    // Set by the playback thread from taking a track until it plays (or
+    // fails): a command given up meanwhile held up a track on its way, any
+    // other one abandoned a playing track.
+    std::atomic<int32_t> trackStarting;
+    // Counts the changes of what comes next (a new order, a new position, a
+    // search, another After Playback action): a track prepared before the
+    // latest one is let go.
+    std::atomic<uint32_t> nextChanges;
     float seekFraction;
     int32_t hoverX;
     SkinColors colors;
@@ -294,6 +307,9 @@ struct AppState {
     uint32_t snapFlags;
     wchar_t snapPath[kBufferUnits];
     uint32_t snapSelection;              // selectionSerial that snapPath belongs to
+    // The track Play Next would go to, for the playback thread to prepare;
+    // empty when nothing may be prepared now.
+    wchar_t snapNextPath[kBufferUnits];
     float snapSeekFraction;
     wchar_t searchRoot[kBufferUnits];
     int32_t searchDepth;

@@ -166,6 +166,8 @@ void StartSearch(AppState* app) {
 
 bool LaunchSearchThread(AppState* app) {
     Store(app->searchState, Running);
+    // The list is about to change: nothing prepared from it is next.
+    NextTrackChanged(app);
     if (app->searchThreadHandle) {
         CloseHandle(app->searchThreadHandle);
         app->searchThreadHandle = nullptr;

@@ -94,6 +94,8 @@ void BuildPlayOrder(AppState* app) {
         }
     }
     app->playPosition = Load(app->currentTrack);
+    // A new order may put another track next.
+    NextTrackChanged(app);
     for (int32_t i = 0; i < count; ++i) order[i] = i;
     if (app->shuffle == 1 && count > 0) Shuffle(app, order, count);
 }
@@ -126,6 +128,9 @@ void GoToPosition(AppState* app, int32_t position) {
     int32_t q = position % count;
     if (q < 0) q += count;
     app->playPosition = q;
+    // Whatever was prepared to follow the old position is either the track
+    // chosen now (and taken by its play) or no longer next.
+    NextTrackChanged(app);
     Store(app->currentTrack, Load(app->playOrder)[q]);
     SelectCurrentTrack(app);
 }
@@ -158,4 +163,33 @@ void RemoveFailedTrack(AppState* app, LPARAM detail) {
     if (app->afterPlayback == AFTER_NEXT && removed && stillChosen && detail != kRemoveOnly) {
         GoToPosition(app, app->playPosition);
     }
+}
+
+void NextTrackPath(AppState* app, wchar_t* out) {
+    out[0] = 0;
+    // Only Play Next goes on by itself, and a search is about to replace
+    // the list and its order.
+    if (app->afterPlayback != AFTER_NEXT || Load(app->searchState) != Idle) return;
+    const int32_t count = Load(app->trackCount);
+    const TrackEntry* list = Load(app->trackList);
+    const int32_t* order = Load(app->playOrder);
+    if (count < 1 || !list || !order) return;
+    const int32_t next = order[(app->playPosition + 1) % count];
+    if (next < 0 || next >= count) return;
+    CopyText(out, list[next].path, kPathUnits - 1);
+}
+
+void NextTrackChanged(AppState* app) {
+    Store(app->nextChanges, Load(app->nextChanges) + 1);
+}
+
+void TogglePlayback(AppState* app) {
+    // With nothing open (a device given up, a failed open) Play starts the
+    // current track again rather than doing nothing.
+    if (Load(app->device.deviceState) == DEV_CLOSED && app->currentPath[0] &&
+        app->deferredSlots[kSlotSelect] != DEFER_SELECT_TRACK) {
+        PlayCurrentPath(app);
+        return;
+    }
+    SignalPlayback(app, PB_TOGGLE);
 }

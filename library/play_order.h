@@ -18,3 +18,12 @@ void RemoveFailedTrack(AppState* app, LPARAM detail = 0);
 // Previous (code 12), Next (11) and Random (14) with the 10-tick guard and
 // the deferral rule; delta is added to playPosition.
 void Navigate(AppState* app, int32_t code, int32_t delta);
+// The path of the track Play Next would go to (out holds kBufferUnits),
+// empty when nothing goes on by itself: another After Playback action, a
+// search running, no list.
+void NextTrackPath(AppState* app, wchar_t* out);
+// What comes next has changed: a track prepared to follow is let go.
+void NextTrackChanged(AppState* app);
+// Play/Pause: toggles the open track, or plays the current one again when
+// nothing is open.
+void TogglePlayback(AppState* app);

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "playback/media_device.h"
 #include "playback/mp3_frame_walk.h"
 
 namespace {
@@ -16,7 +17,7 @@ int64_t ReadFileAt(void* context, uint64_t offset, uint8_t* out, uint32_t count)
     to.QuadPart = static_cast<LONGLONG>(offset);
     if (!SetFilePointerEx(file, to, nullptr, FILE_BEGIN)) return -1;
     DWORD got = 0;
-    if (!ReadFile(file, out, count, &got, nullptr)) return -1;
+    if (!g_readFile(file, out, count, &got, nullptr)) return -1;
     return got;
 }
 

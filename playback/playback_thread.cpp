@@ -9,6 +9,8 @@
 #include <cwchar>
 #include <process.h>
 
+#include <atomic>
+
 #include "core/worker_protocol.h"
 #include "library/open_path.h"
 #include "playback/media_device.h"
@@ -30,8 +32,40 @@ constexpr uint32_t kMaxClockStepMs = 750;
 // index 5 and 6 of "TrackNN.cda" give their value.
 constexpr uint32_t kTrackDigitBias = 528;
 
+// A play whose position stands this long is not going to play: the device
+// took it and then went nowhere (MIDI with no synthesizer, a wave of a kind
+// it cannot decode). Longer than any device takes to start, well under what
+// a user would wait.
+constexpr uint32_t kStalledPlayMs = 10000;
+// A position that has stood this long is worth asking the device about: a
+// device that reports "stopped" short of the end posts no end of its own.
+constexpr uint32_t kStandingPlayMs = 1000;
+constexpr uint32_t kEndSlackMs = 1000;
+constexpr uint32_t kMaxPollGapMs = 1000;
+
 const wchar_t kOpeningText[] = L"opening media...";
 const wchar_t kCdAudioText[] = L"CD Audio";
+
+// The next track, opened ahead of its turn by a thread of its own. The state
+// is the hand-over: the preparing thread fills the rest while it is running,
+// then publishes ready or failed; the playback thread may drop it at any
+// time. Whoever sees the other's move last frees it (and closes its device).
+enum PrepareState : int32_t {
+    kPrepRunning = 0,
+    kPrepReady = 1,
+    kPrepFailed = 2,
+    kPrepDropped = 3,
+};
+
+struct PreparedTrack {
+    std::atomic<int32_t> state;
+    uint32_t nextChanges;  // the count it was prepared under
+    DeviceKeeper* keeper;
+    uint32_t length;
+    Mp3ScanResult scan;
+    wchar_t path[kBufferUnits];
+    uint8_t readBuffer[kReadBufferBytes];
+};
 
 // What the thread remembers between passes; all of it is reset by an open.
 struct PlaybackWork {
@@ -45,6 +79,19 @@ struct PlaybackWork {
     Mp3ScanResult scan;
     wchar_t trackPath[kBufferUnits];
     PathParts parts;
+    bool waveMayOpen;
+    // The play's last position and the time it was first seen, for a play
+    // that stands still; whether the device was asked about it already.
+    uint32_t stillPosition;
+    uint32_t stillSince;
+    uint32_t lastPollAt;
+    bool stillAsked;
+    bool moved;  // since the play (re)started
+    // Asked for once a track, and again once what comes next has changed
+    // (the end of a search, another After Playback action).
+    bool prepareTried;
+    uint32_t triedUnder;
+    PreparedTrack* prepared;
     uint8_t* readBuffer;
 };
 
@@ -56,11 +103,24 @@ uint32_t TruncateToUnsigned(float value) {
     return static_cast<uint32_t>(value);
 }
 
-// Runs on the playback thread.
+// Runs on the playback thread. The prepared track is the next one's, not
+// this one's, and outlives the reset.
 void ResetWork(PlaybackWork* work) {
     uint8_t* buffer = work->readBuffer;
+    PreparedTrack* prepared = work->prepared;
     std::memset(work, 0, sizeof(*work));
     work->readBuffer = buffer;
+    work->prepared = prepared;
+}
+
+// Runs on the playback thread: the play (re)starts, so its position may
+// stand for a moment before it moves.
+void RestartStillWatch(PlaybackWork* work) {
+    work->stillPosition = 0xFFFFFFFFu;
+    work->stillSince = timeGetTime();
+    work->lastPollAt = work->stillSince;
+    work->stillAsked = false;
+    work->moved = false;
 }
 
 // Runs on the playback thread.
@@ -104,10 +164,19 @@ void PrepareCdTrack(AppState* app, PlaybackWork* work) {
     ReportStatus(app, STATUS_TEXT, reinterpret_cast<LPARAM>(kCdAudioText), true);
 }
 
-// Runs on the playback thread. Returns true when the track is open and
-// should start playing in this pass.
+// Runs on the playback thread, as watched reads.
+void ScanTrack(void* context) {
+    auto* work = static_cast<PlaybackWork*>(context);
+    ScanMp3Stream(work->trackPath, &work->scan, work->readBuffer);
+}
+void CheckWave(void* context) {
+    auto* work = static_cast<PlaybackWork*>(context);
+    work->waveMayOpen = WavFileMayOpen(work->trackPath);
+}
+
+// Runs on the playback thread, after the track path's snapshot. Returns
+// true when the track is open and should start playing in this pass.
 bool OpenTrack(AppState* app, PlaybackWork* work) {
-    if (!RequestSnapshot(app, SNAP_TRACK_PATH)) return false;
     ResetWork(work);
     std::memcpy(work->trackPath, app->snapPath, sizeof(work->trackPath));
     work->trackPath[kBufferUnits - 1] = 0;
@@ -117,15 +186,14 @@ bool OpenTrack(AppState* app, PlaybackWork* work) {
     ReportStatus(app, STATUS_TEXT, reinterpret_cast<LPARAM>(kOpeningText), true);
     SplitPath(&work->parts, work->trackPath);
     // The track that is still open keeps playing during the scan.
-    if (SameExtension(work->parts, L".mp3")) {
-        ScanMp3Stream(work->trackPath, &work->scan, work->readBuffer);
-    }
+    if (SameExtension(work->parts, L".mp3") && !WatchFileRead(app, ScanTrack, work)) return false;
 
     bool opened = false;
     if (Load(app->device.deviceState) != DEV_CLOSED) CloseMediaDevice(app);
     // A wave format no device can play crashes the system's wave driver, and
     // the device picks its parser by content, whatever the extension says.
-    if (Load(app->device.deviceState) == DEV_CLOSED && WavFileMayOpen(work->trackPath)) {
+    if (Load(app->device.deviceState) == DEV_CLOSED && WatchFileRead(app, CheckWave, work) &&
+        work->waveMayOpen) {
         opened = OpenMediaDevice(app, work->trackPath);
     }
     // A given-up open has been reported as failed by the user-interface
@@ -179,6 +247,7 @@ void Toggle(AppState* app, PlaybackWork* work) {
     switch (Load(app->device.deviceState)) {
     case DEV_STOPPED:
         work->lastTick = timeGetTime();
+        RestartStillWatch(work);
         PlayFrom(app, work->playFrom);
         break;
     case DEV_PLAYING:
@@ -187,6 +256,7 @@ void Toggle(AppState* app, PlaybackWork* work) {
         break;
     case DEV_PAUSED:
         work->lastTick = timeGetTime();
+        RestartStillWatch(work);
         ResumeDevice(app);
         // Some devices refuse to resume (a CD after a seek, a stream that
         // ended); playing from the last position gets the same result.
@@ -221,6 +291,7 @@ void Seek(AppState* app, PlaybackWork* work) {
     if (work->playFrom < work->mediaStart) work->playFrom = work->mediaStart;
     if (Load(app->device.deviceState) == DEV_CLOSED) return;
     StopBeforeReplay(app);
+    RestartStillWatch(work);
     PlayFrom(app, work->playFrom);
 }
 
@@ -238,10 +309,155 @@ bool Stop(AppState* app, PlaybackWork* work, uint32_t flags) {
     return (flags & PB_EXIT) != 0;
 }
 
+// Runs on the next track's keeper thread, as its first work: the scan,
+// the wave check and the open, so that at the boundary nothing is left to
+// read or open. Nothing waits for it, so nothing watches it: a device or a
+// disk that hangs here holds only this keeper, and the boundary opens the
+// track the ordinary way. True when the keeper goes on to serve the device.
+bool PrepareTrack(DeviceKeeper* keeper, void* context) {
+    auto* job = static_cast<PreparedTrack*>(context);
+    PathParts parts;
+    SplitPath(&parts, job->path);
+    if (SameExtension(parts, L".mp3")) ScanMp3Stream(job->path, &job->scan, job->readBuffer);
+    const bool ready = WavFileMayOpen(job->path) && PrepareDevice(keeper, job->path, &job->length);
+    int32_t expected = kPrepRunning;
+    if (job->state.compare_exchange_strong(expected, ready ? kPrepReady : kPrepFailed,
+                                           std::memory_order_acq_rel)) {
+        return ready;
+    }
+    // Dropped meanwhile: nobody will take the device, which the keeper
+    // closes as it ends.
+    std::free(job);
+    return false;
+}
+
+// Runs on the playback thread: lets the prepared track go (its keeper
+// closes the device), and the next track may be prepared again.
+void DropPrepared(PlaybackWork* work) {
+    work->prepareTried = false;
+    PreparedTrack* job = work->prepared;
+    if (!job) return;
+    work->prepared = nullptr;
+    RetireKeeper(job->keeper);
+    int32_t expected = kPrepRunning;
+    // Still at work: the keeper frees the job when it finds it dropped.
+    if (job->state.compare_exchange_strong(expected, kPrepDropped, std::memory_order_acq_rel)) return;
+    std::free(job);
+}
+
+// Runs on the playback thread, while a track plays: in its last stretch the
+// track Play Next would go to is prepared, once. The next file is held open
+// only for the last seconds, and a short track has it prepared at once.
+void PrepareNextTrack(AppState* app, PlaybackWork* work, uint32_t position) {
+    // Read first: a change during the handshake then lets this one go.
+    const uint32_t changes = Load(app->nextChanges);
+    if (g_prepareLeadMs == 0 || (work->prepareTried && work->triedUnder == changes) || work->prepared ||
+        Load(app->cdTrack) || work->deviceLength == 0) {
+        return;
+    }
+    if (position < work->deviceLength && work->deviceLength - position > g_prepareLeadMs) return;
+    work->prepareTried = true;
+    work->triedUnder = changes;
+    if (!RequestSnapshot(app, SNAP_NEXT_PATH) || !app->snapNextPath[0]) return;
+    auto* job = static_cast<PreparedTrack*>(std::calloc(1, sizeof(PreparedTrack)));
+    if (!job) return;
+    job->nextChanges = changes;
+    std::memcpy(job->path, app->snapNextPath, sizeof(job->path));
+    job->path[kBufferUnits - 1] = 0;
+    // Set before the keeper can read it; the keeper never writes it.
+    job->keeper = StartKeeper(app, PrepareTrack, job);
+    if (!job->keeper) {
+        std::free(job);
+        return;
+    }
+    work->prepared = job;
+}
+
+// Runs on the playback thread, after the track path's snapshot. When the
+// track asked for is the one prepared, it starts now on its own device: no
+// read, no open and no "opening" notice between the two tracks. The old
+// device is closed once the new one plays. True when it was taken.
+bool StartPreparedTrack(AppState* app, PlaybackWork* work) {
+    PreparedTrack* job = work->prepared;
+    if (!job || job->state.load(std::memory_order_acquire) != kPrepReady) return false;
+    if (std::wcscmp(job->path, app->snapPath) != 0) return false;
+    work->prepared = nullptr;
+    ResetWork(work);
+    std::memcpy(work->trackPath, job->path, sizeof(work->trackPath));
+    SplitPath(&work->parts, work->trackPath);
+    work->scan = job->scan;
+    work->deviceLength = job->length;
+    DeviceKeeper* previous = AdoptPreparedDevice(app, job->keeper);
+    std::free(job);
+    Store(app->positionMs, 0);
+    Store(app->seekScale, 0.0f);
+    Store(app->cdTrack, 0);
+    // Every end of play posted before this moment was about an older track.
+    Store(app->openedSelection, app->snapSelection);
+    Store(app->openedAt, GetTickCount());
+    ChooseBarLength(app, work);
+    work->lastTick = timeGetTime();
+    RestartStillWatch(work);
+    PlayFrom(app, 0);
+    RetireKeeper(previous);
+    if (DeviceGivenUp()) return true;
+    ReportStatus(app, STATUS_TEXT, reinterpret_cast<LPARAM>(work->parts.stem), true);
+    SetDisplayWindow(app, app->videoWindow);
+    return true;
+}
+
+// Runs on the playback thread: the flags of a pass that asked for a track.
+// The prepared track plays at once; any other is opened, and plays by the
+// toggle that follows.
+uint32_t StartRequestedTrack(AppState* app, PlaybackWork* work, uint32_t flags) {
+    if (!RequestSnapshot(app, SNAP_TRACK_PATH)) return flags;
+    // A press of Play/Pause in the same pass would only pause the new track.
+    if (StartPreparedTrack(app, work)) return flags & ~PB_TOGGLE;
+    DropPrepared(work);
+    return OpenTrack(app, work) ? flags | PB_TOGGLE : flags;
+}
+
+// Runs on the playback thread. A play whose position stands too long, or
+// that never moved and the device says has stopped short of its end without
+// posting an end, is a track that does not play. Only what the polls saw
+// counts: a pass held up (by a handshake, a slow command) starts the watch
+// again. A disc is left alone: a drive spins up and seeks at its own pace.
+bool PlayStalled(AppState* app, PlaybackWork* work, uint32_t position) {
+    const uint32_t now = timeGetTime();
+    const bool heldUp = now - work->lastPollAt > kMaxPollGapMs;
+    work->lastPollAt = now;
+    if (position != work->stillPosition || heldUp) {
+        if (work->stillPosition != 0xFFFFFFFFu && position != work->stillPosition) work->moved = true;
+        work->stillPosition = position;
+        work->stillSince = now;
+        work->stillAsked = false;
+        return false;
+    }
+    if (Load(app->cdTrack)) return false;
+    const uint32_t standing = now - work->stillSince;
+    if (standing >= kStalledPlayMs) return true;
+    if (standing < kStandingPlayMs || work->stillAsked || work->moved) return false;
+    work->stillAsked = true;
+    const uint32_t mode = QueryDeviceStatus(app, MCI_STATUS_MODE);
+    return mode == MCI_MODE_STOP && position + kEndSlackMs < work->deviceLength;
+}
+
+// Runs on the playback thread: the stalled track goes as one that would not
+// open does (the notice, its removal, and with Play Next the next track).
+void FailStalledTrack(AppState* app, PlaybackWork* work) {
+    RetireMediaDevice(app);
+    ReportStatus(app, STATUS_OPEN_FAILED, reinterpret_cast<LPARAM>(work->trackPath), true);
+}
+
 // Runs on the playback thread.
 void Poll(AppState* app, PlaybackWork* work) {
     const uint32_t position = QueryDeviceStatus(app, MCI_STATUS_POSITION);
     if (DeviceGivenUp()) return;
+    if (PlayStalled(app, work, position)) {
+        if (!DeviceGivenUp()) FailStalledTrack(app, work);
+        return;
+    }
+    PrepareNextTrack(app, work, position);
     work->playFrom = position;
     if (work->clockMode) {
         const uint32_t now = timeGetTime();
@@ -275,13 +491,20 @@ bool RunPass(AppState* app, PlaybackWork* work) {
     WaitForSingleObject(app->wakeEvent, kPassWaitMs);
     if (RequestSnapshot(app, SNAP_FLAGS)) {
         uint32_t flags = app->snapFlags;
-        if ((flags & PB_PLAY) && OpenTrack(app, work)) flags |= PB_TOGGLE;
+        if (flags & PB_PLAY) {
+            Store(app->trackStarting, 1);
+            flags = StartRequestedTrack(app, work, flags);
+        }
         if ((flags & PB_TOGGLE) && !DeviceGivenUp()) Toggle(app, work);
+        if ((flags & PB_PLAY) && !DeviceGivenUp()) Store(app->trackStarting, 0);
         // Started or failed, the track no longer waits: the search may go on.
         if ((flags & PB_PLAY) && app->soundGate) SetEvent(app->soundGate);
+        if (flags & PB_STOP) DropPrepared(work);
         if ((flags & PB_SEEK) && !DeviceGivenUp()) Seek(app, work);
         if ((flags & PB_STOP) && !DeviceGivenUp() && Stop(app, work, flags)) return true;
     }
+    // Taken first if it was the track asked for; otherwise no longer next.
+    if (work->prepared && work->prepared->nextChanges != Load(app->nextChanges)) DropPrepared(work);
     if (Load(app->device.deviceState) == DEV_PLAYING && !DeviceGivenUp()) Poll(app, work);
     return DeviceGivenUp();
 }
@@ -297,6 +520,7 @@ bool KeepsRunning(AppState* app) {
 // has been left: what it showed is no longer true.
 void ShowNothingOpen(AppState* app) {
     Store(app->device.deviceState, DEV_CLOSED);
+    Store(app->trackStarting, 0);
     Store(app->device.deviceId, 0);
     Store(app->positionMs, 0);
     Store(app->seekScale, 0.0f);
@@ -305,6 +529,8 @@ void ShowNothingOpen(AppState* app) {
 }
 
 }  // namespace
+
+DWORD g_prepareLeadMs = 5000;
 
 // Runs on the playback thread.
 unsigned __stdcall PlaybackThread(void* argument) {
@@ -317,6 +543,7 @@ unsigned __stdcall PlaybackThread(void* argument) {
 
     bool told = false;
     while (!told && KeepsRunning(app)) told = RunPass(app, &work);
+    DropPrepared(&work);
     if (!told && Load(app->device.deviceState) != DEV_CLOSED) CloseMediaDevice(app);
     std::free(work.readBuffer);
     work.readBuffer = nullptr;

@@ -23,6 +23,11 @@ bool ReplacePlaybackThread(AppState* app);
 // otherwise returns and the process ends the ordinary way.
 void EndProcessIfThreadsLeft(AppState* app, UINT exitCode);
 
+// With Play Next, the next track is opened and cued this long before the
+// end of the one playing, so the boundary only has to start it. The bench
+// sets 0 to measure the boundary without it.
+extern DWORD g_prepareLeadMs;
+
 // How long one device command may stay out before it is given up. Eight
 // seconds is the bound the worker handshakes already use before they judge
 // the other side hung; a healthy open of a long MP3 takes well under a

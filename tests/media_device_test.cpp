@@ -26,13 +26,20 @@ const char* OpName(Op op) {
     return "?";
 }
 
-AppState* FreshApp(int32_t state) {
+// A device answers only the thread that opened it, through its keeper: each
+// case closes the last case's device and opens its own on this thread.
+AppState* FreshApp(int32_t state, bool open = true) {
     AppState* app = ResetAppState();
     app->mainWindow = kMainWindow;
+    InstallScriptedMci(app);
+    EditScript([](MciScript& s) { s.openId = kOpenId; });
+    Store(app->device.deviceState, DEV_STOPPED);
+    CloseMediaDevice(app);
+    if (open) OpenMediaDevice(app, L"Z:\\fresh.wav");
+    ClearCalls();
     Store(app->device.deviceState, state);
     Store(app->device.deviceId, kOpenId);
     Store(app->device.deviceLastError, kUntouched);
-    InstallScriptedMci(app);
     return app;
 }
 
@@ -123,7 +130,7 @@ TEST(MediaDevice, OpenTriesTheMpegDeviceThenTheSystemsChoice) {
     const wchar_t* path = L"Z:\\music\\song.wav";
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "typed " << c.typed << ", untyped " << c.untyped);
-        AppState* app = FreshApp(DEV_CLOSED);
+        AppState* app = FreshApp(DEV_CLOSED, false);
         Store(app->device.deviceId, 0);
         EditScript([&](MciScript& s) {
             s.typedOpen = c.typed;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <cmath>
 #include <cwchar>
 #include <string>
@@ -218,7 +219,7 @@ TEST_F(PlaybackTest, AnOpenThatNeverReturnsFailsItsTrackAndTheNextOnePlays) {
     app->afterPlayback = AFTER_NEXT;
     InstallScriptedMci(app);
     EditScript([&](MciScript& s) {
-        s.length = 5000;
+        s.length = 60000;  // too long for the next track to be prepared
         s.hangOpenOf = stuck;
     });
     Start();
@@ -299,13 +300,15 @@ TEST_F(PlaybackTest, OnlyAnOpenOutPastTheBoundFailsItsTrack) {
         UINT hangs;
         uint32_t provoke;       // PB_PLAY plays the track again; 0 leaves it to a poll
         DWORD clockMs, wallMs;  // how long the watch sees it out (0: asleep), and how long it is
+        int32_t after;          // a track on its way when its thread was given up still plays
+        size_t closes;          // of the device given up, or of the ones before this row's plays
     };
     const Case cases[] = {
-        {L"Track01.cda", MCI_STOP, 0, kDeviceCallLimitMs, kWaitMs},  // the stop at the end of the disc
-        {L"tune.wma", MCI_STOP, PB_STOP, kDeviceCallLimitMs, kWaitMs},
-        {L"tune.wma", MCI_CLOSE, PB_PLAY, kDeviceCallLimitMs, kWaitMs},  // of the track before
-        {L"tune.wma", MCI_OPEN, PB_PLAY, 3000, 600},
-        {L"tune.wma", MCI_STATUS, 0, 0, 9000},  // over a sleep
+        {L"Track01.cda", MCI_STOP, 0, kDeviceCallLimitMs, kWaitMs, DEV_CLOSED, 1},  // the stop at the end of the disc
+        {L"tune.wma", MCI_STOP, PB_STOP, kDeviceCallLimitMs, kWaitMs, DEV_CLOSED, 1},
+        {L"tune.wma", MCI_CLOSE, PB_PLAY, kDeviceCallLimitMs, kWaitMs, DEV_PLAYING, 1},  // of the track before
+        {L"tune.wma", MCI_OPEN, PB_PLAY, 3000, 600, DEV_PLAYING, 2},
+        {L"tune.wma", MCI_STATUS, 0, 0, 9000, DEV_PLAYING, 1},  // over a sleep
     };
     InstallScriptedMci(app);
     EditScript([](MciScript& s) { s.tracks = 2; s.firstTrackMs = 2000; s.trackMs = 9000; s.length = 20000; });
@@ -320,15 +323,15 @@ TEST_F(PlaybackTest, OnlyAnOpenOutPastTheBoundFailsItsTrack) {
         ASSERT_TRUE(PumpUntil([] { return HungOpens() == 1; }, kWaitMs));
         int ends = 0;
         PumpCountingEnds([&] { return app->statusKind == StatusDeviceStuck; }, c.wallMs, &ends);
-        const int32_t after = c.clockMs >= kDeviceCallLimitMs ? DEV_CLOSED : DEV_PLAYING;  // given up or not
-        EXPECT_EQ(app->statusKind == StatusDeviceStuck, after == DEV_CLOSED);
+        const int32_t after = c.after;
+        EXPECT_EQ(app->statusKind == StatusDeviceStuck, c.clockMs >= kDeviceCallLimitMs);
         ReleaseHungOpens();
         ASSERT_TRUE(PumpCountingEnds([&] { return Load(app->device.deviceState) == after; }, kWaitMs, &ends));
         PumpCountingEnds([] { return false; }, 600, &ends);
         EXPECT_STREQ(app->failedPath, L"");
         EXPECT_EQ(ends, 0);
         EXPECT_EQ(Load(app->positionMs), after == DEV_CLOSED ? 0u : 20000u);
-        EXPECT_EQ(CountClosesOf(7), 1u);  // the device given up, or the one before this play
+        EXPECT_EQ(CountClosesOf(7), c.closes);
     }
 }
 
@@ -724,6 +727,141 @@ TEST_F(PlaybackTest, PlayNextGoesThroughTheFolderAndWraps) {
     ASSERT_LT(start, order.size());
     for (size_t i = 0; i < 4; ++i) {
         EXPECT_EQ(opened[i], order[(start + i) % order.size()]) << "play " << i;
+    }
+}
+
+// The device the last cue went to: the next track's, prepared; 0 before one.
+MCIDEVICEID CuedDevice() {
+    MCIDEVICEID id = 0;
+    for (const MciCall& call : RecordedCalls()) {
+        if (call.command == MCI_CUE) id = call.id;
+    }
+    return id;
+}
+
+size_t CountPlaysOn(MCIDEVICEID id) {
+    size_t count = 0;
+    for (const MciCall& call : RecordedCalls()) count += call.command == MCI_PLAY && call.id == id ? 1 : 0;
+    return count;
+}
+
+TEST_F(PlaybackTest, TheNextTrackIsPreparedThenTakenAtItsTurnOrLetGo) {
+    for (const wchar_t* name : {L"a.wma", L"b.wma", L"c.wma"}) ASSERT_FALSE(WriteTestFile(dir, name, {0}).empty());
+    app->afterPlayback = AFTER_NEXT;
+    InstallScriptedMci(app);
+    EditScript([](MciScript& s) { s.length = 3000, s.position = 100, s.mode = MCI_MODE_STOP, s.freshIds = true; });
+    Start();
+    const auto post = [&](UINT message, WPARAM wParam, LPARAM lParam) {
+        app->ticksSinceSelect = 10;
+        PostMessageW(app->mainWindow, message, wParam, lParam);
+    };
+    struct Case {
+        const char* what;
+        std::function<void()> act;
+        bool taken;  // played at once on its own device; else closed
+    };
+    const Case cases[] = {
+        {"the end of the track", [&] { post(MM_MCINOTIFY, MCI_NOTIFY_SUCCESSFUL, Load(app->device.deviceId)); }, true},
+        {"Next", [&] { post(WM_COMMAND, CMD_NEXT, 0); }, true},
+        {"Previous", [&] { post(WM_COMMAND, CMD_PREVIOUS, 0); }, false},
+        {"Shuffle", [&] { post(WM_COMMAND, CMD_SHUFFLE, 0); }, false},
+        {"another After Playback action", [&] { post(WM_COMMAND, CMD_AFTER_REPEAT, 0); }, false},
+        {"Stop", [&] { post(WM_COMMAND, CMD_STOP, 0); }, false},
+        {"a new search", [&] { post(WM_COMMAND, CMD_SUBDIRS, 0); }, false},
+        {"a removal", [&] { SendMessageW(app->mainWindow, WM_APP_STATUS, STATUS_OPEN_FAILED,
+                                         reinterpret_cast<LPARAM>(L"C:\\elsewhere.wma")); }, false},
+        {"the close", [&] { post(WM_CLOSE, 0, 0); }, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        app->afterPlayback = AFTER_NEXT;
+        ClearCalls();
+        ASSERT_TRUE(OpenAndWait(app, dir + L"\\"));
+        MCIDEVICEID prepared = 0;
+        ASSERT_TRUE(PumpUntil([&] { return (prepared = CuedDevice()) != 0; }, kWaitMs));
+        EXPECT_NE(prepared, Load(app->device.deviceId));
+        c.act();
+        ASSERT_TRUE(PumpUntil([&] { return CountPlaysOn(prepared) + CountClosesOf(prepared) > 0; }, kWaitMs));
+        PumpFor(300);
+        EXPECT_EQ(CountPlaysOn(prepared), c.taken ? 1u : 0u);
+        EXPECT_EQ(CountClosesOf(prepared), c.taken ? 0u : 1u);
+        // Taken, it needed no open of its own at its turn: its only open
+        // was its preparation's.
+        if (c.taken) {
+            const std::wstring now = app->currentPath;
+            const auto calls = RecordedCalls();
+            EXPECT_EQ(std::count_if(calls.begin(), calls.end(),
+                                    [&](const MciCall& call) { return call.command == MCI_OPEN && call.element == now; }),
+                      1);
+        }
+    }
+}
+
+TEST_F(PlaybackTest, ATrackThatCannotGoOnNeverLeavesThePlayerSilentAndDeaf) {
+    for (const wchar_t* name : {L"a.wma", L"b.wma", L"c.wma"}) ASSERT_FALSE(WriteTestFile(dir, name, {0}).empty());
+    const std::vector<std::wstring> listing = ListTree(dir, 0);
+    const auto press = [&](WPARAM id) { SendMessageW(app->mainWindow, WM_COMMAND, id, 0); };
+    InstallScriptedMci(app);
+    Start();
+    struct Case {
+        const char* what;
+        int32_t after;
+        uint32_t length, position;  // a length of 3000 has the next track prepared at once
+        bool hangNextOpen;
+        std::function<void()> fault;  // while the first track plays
+        bool fails;                   // the first track is taken off the list
+        bool nextPlays;               // else the first plays again
+    };
+    const auto hang = [](UINT command) {
+        EditScript([=](MciScript& s) { s.hangCommand = command, s.outMs = kDeviceCallLimitMs; });
+    };
+    const Case cases[] = {
+        {"a read that does not return", AFTER_NEXT, 3000, 3000, false, [&] {
+             PumpUntil([] { return CuedDevice() != 0; }, kWaitMs);
+             EditScript([](MciScript& s) { s.hangRead = true, s.outMs = kDeviceCallLimitMs; });
+             Play(listing[0]);
+         }, true, true},
+        {"the playing device, with Play Next", AFTER_NEXT, 60000, 60000, false, [&] { hang(MCI_STATUS); }, false, true},
+        {"the playing device, then Play", AFTER_STOP, 60000, 60000, false, [&] {
+             hang(MCI_STATUS);
+             PumpUntil([&] { return Load(app->device.deviceState) == DEV_CLOSED; }, 2 * kWaitMs);
+             press(CMD_PLAY_PAUSE);
+         }, false, false},
+        {"the next track's preparation", AFTER_NEXT, 3000, 3000, true, [&] {
+             // The track plays on under control while the next one's open hangs...
+             EXPECT_TRUE(PumpUntil([] { return HungOpens() == 1; }, kWaitMs));
+             EditScript([](MciScript& s) { s.mode = MCI_MODE_PLAY; });
+             press(CMD_PLAY_PAUSE);
+             EXPECT_TRUE(WaitForState(DEV_PAUSED));
+             // ...and at its end the next one plays all the same.
+             ReleaseHungOpens();
+             EditScript([](MciScript& s) { s.mode = MCI_MODE_PAUSE; });
+             press(CMD_PLAY_PAUSE);
+             PostMessageW(app->mainWindow, MM_MCINOTIFY, MCI_NOTIFY_SUCCESSFUL, Load(app->device.deviceId));
+         }, false, true},
+        {"a play that stands still", AFTER_NEXT, 60000, 60000, false, [] {
+             EditScript([](MciScript& s) { s.mode = MCI_MODE_PLAY; });
+         }, true, true},
+        {"a play that never moved and stopped", AFTER_NEXT, 60000, 0, false, [] {}, true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ReleaseHungOpens();
+        InstallScriptedMci(app);
+        EditScript([&](MciScript& s) {
+            s.length = c.length, s.position = c.position, s.freshIds = true;
+            if (c.hangNextOpen) s.hangOpenOf = listing[1];
+        });
+        app->afterPlayback = c.after;
+        ASSERT_TRUE(OpenAndWait(app, listing[0]));
+        ASSERT_TRUE(WaitForState(DEV_PLAYING));
+        c.fault();
+        const std::wstring expected = c.nextPlays ? listing[1] : listing[0];
+        ASSERT_TRUE(PumpUntil([&] { return Load(app->device.deviceState) == DEV_PLAYING && expected == app->currentPath; },
+                              3 * kWaitMs));
+        EXPECT_EQ(c.fails, listing[0] == app->failedPath);
+        EXPECT_EQ(Load(app->trackCount), c.fails ? 2 : 3);
+        app->failedPath[0] = 0;
     }
 }
 

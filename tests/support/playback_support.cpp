@@ -17,6 +17,7 @@ std::vector<MciCall> g_calls;
 AppState* g_scriptApp = nullptr;
 bool g_passThrough = false;
 int g_hung = 0;
+MCIDEVICEID g_nextFreshId = 0;
 HANDLE g_release = nullptr;  // manual reset: once released, opens never hang again
 ULONGLONG g_clockShift = 0;   // the device clock is the real one moved by this,
 ULONGLONG g_asleepSince = 0;  // standing here while this is not 0
@@ -91,7 +92,7 @@ MCIERROR WINAPI ScriptedMciSend(MCIDEVICEID id, UINT command, DWORD_PTR flags, D
         }
         answer = call.hasType ? g_script.typedOpen : g_script.untypedOpen;
         if (call.element == g_script.failOpenOf) answer = MCIERR_FILE_NOT_FOUND;
-        if (answer == 0) open->wDeviceID = g_script.openId;
+        if (answer == 0) open->wDeviceID = g_script.freshIds ? g_script.openId + g_nextFreshId++ : g_script.openId;
         break;
     }
     case MCI_CLOSE:
@@ -137,6 +138,19 @@ MCIERROR WINAPI ScriptedMciSend(MCIDEVICEID id, UINT command, DWORD_PTR flags, D
     return answer;
 }
 
+BOOL WINAPI ScriptedReadFile(HANDLE file, LPVOID out, DWORD count, LPDWORD got, LPOVERLAPPED overlapped) {
+    {
+        std::unique_lock<std::mutex> hold(g_lock);
+        if (g_script.hangRead) {
+            g_script.hangRead = false;
+            g_clockShift += g_script.outMs * 10000ull;
+            if (g_release) ResetEvent(g_release);
+            HangOpen(&hold);
+        }
+    }
+    return ReadFile(file, out, count, got, overlapped);
+}
+
 void PutTag(std::vector<uint8_t>* out, const char* tag) {
     for (const char* p = tag; *p; ++p) out->push_back(static_cast<uint8_t>(*p));
 }
@@ -155,7 +169,9 @@ void InstallScriptedMci(AppState* app) {
     g_calls.clear();
     // Opens released earlier have already woken; new ones hang again.
     if (g_release) ResetEvent(g_release);
+    g_nextFreshId = 0;
     g_mciSend = ScriptedMciSend;
+    g_readFile = ScriptedReadFile;
     g_unbiasedClock = ScriptedClock;  // never set back: it must not run backwards
 }
 

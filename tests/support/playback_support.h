@@ -57,10 +57,16 @@ struct MciScript {
     UINT hangCommand = 0;
     DWORD outMs = 0;
     bool asleep = false;
+    // Successful opens hand out openId, openId + 1, ... so that two devices
+    // open at once can be told apart.
+    bool freshIds = false;
+    // The next read of a file does not return until ReleaseHungOpens (then
+    // it reads), as a disk that stops answering would; the clock jumps outMs.
+    bool hangRead = false;
 };
 
 // Routes g_mciSend to the scripted device for app, with a fresh script and
-// no recorded calls.
+// no recorded calls, and the file reads through the script's hangRead.
 void InstallScriptedMci(AppState* app);
 // Routes g_mciSend through a recorder to the real mciSendCommandW.
 void InstallRecordingMci(AppState* app);
