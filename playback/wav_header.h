@@ -30,8 +30,8 @@ struct WavFormat {
 
 constexpr uint16_t WAV_FORMAT_PCM = 1;
 constexpr uint16_t WAV_FORMAT_EXTENSIBLE = 0xFFFE;
-// The wave driver plays 32 channels; from 33 on its play never ends and the
-// close waits for it, and far more crash it.
+// The wave driver plays 32 channels of PCM; with 33 its play never ends and
+// the close waits for it, and larger counts (64, 255) crash the devices.
 constexpr uint16_t WAV_MAX_CHANNELS = 32;
 
 // False for no channels or more than the driver takes, a rate of 0, a block
