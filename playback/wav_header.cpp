@@ -27,9 +27,8 @@ bool ReadAll(const ByteReader* reader, uint8_t* out, uint32_t count) {
     return reader->read(reader->context, out, count) == static_cast<int64_t>(count);
 }
 
-bool IsLinear(const WavFormat& format, uint16_t* kind) {
-    *kind = format.formatTag == WAV_FORMAT_EXTENSIBLE ? format.subFormat : format.formatTag;
-    return *kind == WAV_FORMAT_PCM || *kind == WAV_FORMAT_FLOAT;
+bool IsPcm(const WavFormat& format) {
+    return (format.formatTag == WAV_FORMAT_EXTENSIBLE ? format.subFormat : format.formatTag) == WAV_FORMAT_PCM;
 }
 
 WavVerdict ReadFormatChunk(const ByteReader* reader, uint32_t size, WavFormat* format) {
@@ -68,19 +67,10 @@ WavVerdict ReadFormatChunk(const ByteReader* reader, uint32_t size, WavFormat* f
 
 bool WavFormatPossible(const WavFormat& format) {
     if (format.channels == 0 || format.channels > WAV_MAX_CHANNELS) return false;
-    if (format.sampleRate < WAV_MIN_RATE || format.sampleRate > WAV_MAX_RATE) return false;
-    // Every format divides by these: lengths, positions and buffer sizes.
-    if (format.blockAlign == 0 || format.byteRate == 0) return false;
-    uint16_t kind = 0;
-    if (!IsLinear(format, &kind)) return true;
-    const uint16_t bits = format.bitsPerSample;
-    const bool depthKnown = kind == WAV_FORMAT_PCM
-                                ? bits == 8 || bits == 16 || bits == 24 || bits == 32
-                                : bits == 32 || bits == 64;
-    if (!depthKnown) return false;
-    const uint32_t block = static_cast<uint32_t>(format.channels) * (bits / 8u);
-    return format.blockAlign == block &&
-           static_cast<uint64_t>(format.byteRate) == static_cast<uint64_t>(format.sampleRate) * block;
+    // A rate of 0 opens, but its play fails at once and no end ever comes.
+    if (format.sampleRate == 0 || format.blockAlign == 0) return false;
+    // The byte rate is only a hint, left at 0 by encoders that stream.
+    return !IsPcm(format) || format.bitsPerSample >= 8;
 }
 
 WavVerdict CheckWavHeader(const ByteReader* reader, WavFormat* format) {

@@ -1,6 +1,9 @@
 // The check of a wave file's RIFF and format chunks, free of platform calls
-// like the MP3 frame walk: a format no device can play is refused before the
-// system's wave driver divides by its fields or sizes buffers from them.
+// like the MP3 frame walk. It refuses only what no device can play and what
+// is known to crash or hang the system's wave driver; every other oddity
+// (byte rates of 0 or that disagree with the block, rates far outside the
+// usual, depths no codec uses) is the device's to judge, since real encoders
+// write such fields and devices play those files or refuse them cleanly.
 #pragma once
 #include <cstdint>
 
@@ -8,8 +11,8 @@
 
 enum WavVerdict : int32_t {
     WAV_NOT_WAVE = 0,    // not RIFF/WAVE, or unreadable: the device decides
-    WAV_PLAYABLE = 1,    // the format chunk is possible and self-consistent
-    WAV_IMPOSSIBLE = 2,  // no device can play it: the open fails
+    WAV_PLAYABLE = 1,    // nothing in the format is known to break a driver
+    WAV_IMPOSSIBLE = 2,  // unplayable or harmful to the driver: the open fails
 };
 
 // The fields of a format chunk (WAVEFORMATEX and its extension).
@@ -25,19 +28,16 @@ struct WavFormat {
     uint32_t chunkBytes;  // size the format chunk declares
 };
 
-// Format tags the check knows in full.
 constexpr uint16_t WAV_FORMAT_PCM = 1;
-constexpr uint16_t WAV_FORMAT_FLOAT = 3;
 constexpr uint16_t WAV_FORMAT_EXTENSIBLE = 0xFFFE;
-// Rates outside this range are not audio any output plays.
-constexpr uint32_t WAV_MIN_RATE = 1000;
-constexpr uint32_t WAV_MAX_RATE = 384000;
+// The wave driver plays 32 channels of PCM; with 33 its play never ends and
+// the close waits for it, and larger counts (64, 255) crash the devices.
 constexpr uint16_t WAV_MAX_CHANNELS = 32;
 
-// Whether format could describe audio: channels, rate and the sizes every
-// format needs, and for linear samples (PCM, float, or either of them
-// extensible) the depth and the block and byte rates that follow from it.
-// Other compressed formats are judged on the common fields only.
+// False for no channels or more than the driver takes, a rate of 0, a block
+// align of 0 (the driver divides by it for every format), and PCM, plain or
+// extensible, whose samples are narrower than a byte (the driver derives
+// PCM's block from channels and bits, and divides by that).
 bool WavFormatPossible(const WavFormat& format);
 
 // Reads the RIFF header from the reader's current position (the start of

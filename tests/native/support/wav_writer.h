@@ -64,8 +64,9 @@ struct WavCase {
     WavVerdict verdict;
 };
 
-// Formats that play, formats no device can play (the 0-channel file that
-// crashed the wave driver first), and files that are no wave at all.
+// Formats that play, formats no device can play or that crash or hang the
+// wave driver (the 0-channel file crashed it first), and files that are no
+// wave at all.
 inline std::vector<WavCase> WavCases() {
     const WavFields cd = {1, 2, 44100, 176400, 4, 16};
     const WavFields adpcm = {0x11, 1, 22050, 11100, 512, 4, 2};
@@ -81,6 +82,20 @@ inline std::vector<WavCase> WavCases() {
         {"extensible of another family", MakeWav({0xFFFE, 2, 48000, 1, 1, 12, 22}), WAV_PLAYABLE},
         {"IMA ADPCM", MakeWav(adpcm), WAV_PLAYABLE},
         {"MP3 in a wave file", MakeWav({0x55, 2, 44100, 16000, 1, 0, 12}), WAV_PLAYABLE},
+        // Fields the device judges: encoders write them, devices play them
+        // or refuse them cleanly.
+        {"32 channels", MakeWav({1, 32, 8000, 256000, 32, 8}), WAV_PLAYABLE},
+        {"8-bit mono", MakeWav({1, 1, 8000, 8000, 1, 8}), WAV_PLAYABLE},
+        {"rate 1", MakeWav({1, 1, 1, 1, 1, 8}), WAV_PLAYABLE},
+        {"rate 999", MakeWav({1, 1, 999, 999, 1, 8}), WAV_PLAYABLE},
+        {"rate 384001", MakeWav({1, 1, 384001, 384001, 1, 8}), WAV_PLAYABLE},
+        {"12-bit PCM", MakeWav({1, 2, 44100, 132300, 3, 12}), WAV_PLAYABLE},
+        {"16-bit float", MakeWav({3, 2, 44100, 176400, 4, 16}), WAV_PLAYABLE},
+        {"block align of another depth", MakeWav({1, 2, 44100, 176400, 3, 16}), WAV_PLAYABLE},
+        {"byte rate of another rate", MakeWav({1, 2, 44100, 88200, 4, 16}), WAV_PLAYABLE},
+        {"PCM with byte rate 0", MakeWav({1, 2, 44100, 0, 4, 16}), WAV_PLAYABLE},
+        {"MP3 with byte rate 0", MakeWav({0x55, 2, 44100, 0, 1, 0, 12}), WAV_PLAYABLE},
+        {"extensible PCM of another block align", MakeWav({0xFFFE, 2, 48000, 288000, 4, 24, 22, 1}), WAV_PLAYABLE},
         {"odd chunk and data before the format",
          RiffWave({Chunk("LIST", Bytes(5, 'x')), data, Chunk("fmt ", FormatBody(cd))}), WAV_PLAYABLE},
         {"empty file", {}, WAV_NOT_WAVE},
@@ -89,18 +104,13 @@ inline std::vector<WavCase> WavCases() {
         {"RIFF header cut short", Cut(MakeWav(cd), 11), WAV_NOT_WAVE},
         {"300 chunks before the format", RiffWave({junk, Chunk("fmt ", {})}), WAV_NOT_WAVE},
         {"0 channels", MakeWav({1, 0, 44100, 176400, 4, 16}), WAV_IMPOSSIBLE},
+        {"PCM of 0 bits", MakeWav({1, 2, 44100, 176400, 4, 0}), WAV_IMPOSSIBLE},
         {"33 channels", MakeWav({1, 33, 8000, 264000, 33, 8}), WAV_IMPOSSIBLE},
         {"rate 0", MakeWav({1, 2, 0, 176400, 4, 16}), WAV_IMPOSSIBLE},
-        {"rate 999", MakeWav({1, 1, 999, 999, 1, 8}), WAV_IMPOSSIBLE},
-        {"rate 384001", MakeWav({1, 1, 384001, 384001, 1, 8}), WAV_IMPOSSIBLE},
-        {"12-bit PCM", MakeWav({1, 2, 44100, 132300, 3, 12}), WAV_IMPOSSIBLE},
-        {"16-bit float", MakeWav({3, 2, 44100, 176400, 4, 16}), WAV_IMPOSSIBLE},
-        {"block align of another depth", MakeWav({1, 2, 44100, 176400, 3, 16}), WAV_IMPOSSIBLE},
-        {"byte rate of another rate", MakeWav({1, 2, 44100, 88200, 4, 16}), WAV_IMPOSSIBLE},
         {"ADPCM with block align 0", MakeWav({0x11, 1, 22050, 11100, 0, 4, 2}), WAV_IMPOSSIBLE},
-        {"MP3 with byte rate 0", MakeWav({0x55, 2, 44100, 0, 1, 0, 12}), WAV_IMPOSSIBLE},
         {"ADPCM with a cbSize past its chunk", RiffWave({Chunk("fmt ", FormatBody(adpcm), 19)}), WAV_IMPOSSIBLE},
-        {"extensible PCM of another block align", MakeWav({0xFFFE, 2, 48000, 288000, 4, 24, 22, 1}), WAV_IMPOSSIBLE},
+        {"7-bit PCM", MakeWav({1, 2, 8000, 16000, 2, 7}), WAV_IMPOSSIBLE},
+        {"extensible PCM of 0 bits", MakeWav({0xFFFE, 2, 48000, 192000, 4, 0, 22, 1}), WAV_IMPOSSIBLE},
         {"extensible without its extension", MakeWav({0xFFFE, 2, 44100, 176400, 4, 16, 0}), WAV_IMPOSSIBLE},
         {"format chunk of 14 bytes", RiffWave({Chunk("fmt ", Cut(FormatBody(cd), 14)), data}), WAV_IMPOSSIBLE},
         {"format chunk of 2 GB", RiffWave({Chunk("fmt ", FormatBody(cd), 0x7FFFFFFF)}), WAV_IMPOSSIBLE},
