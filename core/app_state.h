@@ -262,7 +262,10 @@ struct AppState {
     // open (openedSelection), so an end of play can be told from one that
     // belongs to the track playing before.
     uint32_t selectionSerial;
-    int32_t shuffleBehindRemoval;        // a Shuffle parked over a removal
+    // Shuffle presses made during a search, as one pending toggle (two
+    // presses cancel): a slot would let the search's own rebuild or a
+    // removal displace it. Applied once, after the order work.
+    int32_t shuffleParked;
     // The stored values as last written and as the tick last saw them, in
     // the order they are stored (settings/settings.cpp).
     uint32_t settingsWritten[kSettingCount];
