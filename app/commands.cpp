@@ -33,13 +33,6 @@ const wchar_t kAudioFilter[] =
     L"WAV\0*.wav\0"
     L"WMA\0*.wma\0";
 
-void StartChosenPath(AppState* app) {
-    StartSearch(app);
-    // The search now runs, so the selection parks itself and plays once the
-    // new list and order exist.
-    SelectCurrentTrack(app);
-}
-
 void OpenFileDialog(AppState* app) {
     if (!MayRunNow(app, kSlotMain, DEFER_OPEN_FILE)) return;
     wchar_t file[kPathUnits] = {};
@@ -54,7 +47,9 @@ void OpenFileDialog(AppState* app) {
     if (!OpenFileDialog(&ofn)) return;
     std::memset(app->pathBuffer, 0, sizeof(app->pathBuffer));
     CopyText(app->pathBuffer, file, kPathUnits - 1);
-    StartChosenPath(app);
+    // Opened like a hand-off, so the file starts at once; a search started
+    // while the dialog was up (by a hand-off) parks it again.
+    OpenPathBuffer(app);
 }
 
 int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM, LPARAM data) {
@@ -85,8 +80,10 @@ void OpenDirectoryDialog(AppState* app) {
     if (!converted) return;
 
     SetDirectoryPath(app->pathBuffer, folder);
+    // Checked before the clean-up, which would take a folder too long for
+    // the system's own calls for a missing one and say nothing.
     if (!FitsAsSearchPath(app)) return;
-    StartChosenPath(app);
+    OpenPathBuffer(app);
 }
 
 void ToggleShuffle(AppState* app) {
