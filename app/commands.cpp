@@ -44,7 +44,10 @@ void OpenFileDialog(AppState* app) {
     ofn.lpstrFile = file;
     ofn.nMaxFile = kPathUnits;
     ofn.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
-    if (!OpenFileDialog(&ofn)) return;
+    if (!OpenFileDialog(&ofn)) {
+        PlayOwedSuccessor(app);
+        return;
+    }
     std::memset(app->pathBuffer, 0, sizeof(app->pathBuffer));
     CopyText(app->pathBuffer, file, kPathUnits - 1);
     // Opened like a hand-off, so the file starts at once; a search started
@@ -74,15 +77,19 @@ void OpenDirectoryDialog(AppState* app) {
     info.lpfn = BrowseCallback;
     info.lParam = reinterpret_cast<LPARAM>(folder);
     PIDLIST_ABSOLUTE item = BrowseForFolder(&info);
-    if (!item) return;
-    const BOOL converted = PathFromItemList(item, folder);
-    CoTaskMemFree(item);
-    if (!converted) return;
-
+    const BOOL converted = item && PathFromItemList(item, folder);
+    if (item) CoTaskMemFree(item);
+    if (!converted) {
+        PlayOwedSuccessor(app);
+        return;
+    }
     SetDirectoryPath(app->pathBuffer, folder);
     // Checked before the clean-up, which would take a folder too long for
     // the system's own calls for a missing one and say nothing.
-    if (!FitsAsSearchPath(app)) return;
+    if (!FitsAsSearchPath(app)) {
+        PlayOwedSuccessor(app);
+        return;
+    }
     OpenPathBuffer(app);
 }
 

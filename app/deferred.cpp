@@ -50,7 +50,8 @@ void Deliver(AppState* app, int32_t code, LPARAM detail = 0) {
 // Slot 0 after the search: the removal looks the failed track up in the new
 // list, so the list's own order is built first. When the main request opens
 // something else or closes, that decides what plays and the removal only
-// takes the track out.
+// takes the track out (an open that opens nothing hands the successor back,
+// see PlayOwedSuccessor).
 void DeliverOrderWork(AppState* app, int32_t order, int32_t main) {
     if (order != DEFER_REMOVE_FAILED) {
         Deliver(app, order);

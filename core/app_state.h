@@ -266,6 +266,9 @@ struct AppState {
     // presses cancel): a slot would let the search's own rebuild or a
     // removal displace it. Applied once, after the order work.
     int32_t shuffleParked;
+    // A failed track's successor that its removal left to a parked open;
+    // played when that open ends without opening anything.
+    int32_t successorOwed;
     // The stored values as last written and as the tick last saw them, in
     // the order they are stored (settings/settings.cpp).
     uint32_t settingsWritten[kSettingCount];

@@ -114,6 +114,8 @@ void SelectCurrentTrack(AppState* app) {
 }
 
 void PlayCurrentPath(AppState* app) {
+    // Whatever a failed track's removal left owed, this selection replaces.
+    app->successorOwed = 0;
     app->selectionSerial += 1;
     SignalPlayback(app, PB_PLAY);
     app->ticksSinceSelect = 0;
@@ -155,7 +157,16 @@ void RemoveFailedTrack(AppState* app, LPARAM detail) {
         return;
     }
     ShowStatusKind(app, StatusOpenFailed, kOpenFailedTicks);
-    if (app->afterPlayback == AFTER_NEXT && removed && stillChosen && detail != kRemoveOnly) {
-        GoToPosition(app, app->playPosition);
+    if (app->afterPlayback != AFTER_NEXT || !removed || !stillChosen) return;
+    if (detail == kRemoveOnly) {
+        app->successorOwed = 1;
+        return;
     }
+    GoToPosition(app, app->playPosition);
+}
+
+void PlayOwedSuccessor(AppState* app) {
+    if (!app->successorOwed) return;
+    app->successorOwed = 0;
+    if (Load(app->trackCount) > 0) GoToPosition(app, app->playPosition);
 }
