@@ -288,7 +288,8 @@ struct AppState {
     std::atomic<uint32_t> positionMs;
     std::atomic<float> seekScale;
     // The selection whose track the device has open, and GetTickCount() just
-    // after its open: every end of play posted before then is an older one's.
+    // after its open and again before every play or resume: an end of play
+    // posted shortly before then is an older play's.
     std::atomic<uint32_t> openedSelection;
     std::atomic<uint32_t> openedAt;
     float seekFraction;

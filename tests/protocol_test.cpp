@@ -445,11 +445,14 @@ TEST_F(ProtocolTest, AnEndOfPlayThatBelongsToAnEarlierTrackChangesNothing) {
         LPARAM device;
         int32_t state;
         uint32_t opened;      // the selection the device has open; the current one is 2
-        int32_t openedAgoMs;  // negative: opened after the notice was posted
+        int64_t openedAgoMs;  // negative: opened after the notice was posted
         bool acts;
     };
+    const int64_t days = 24 * 3600 * 1000LL;
     const Case cases[] = {
         {"the open device", 7, DEV_PLAYING, 2, 1000, true},
+        // Past 2^31 ms, where a signed difference of the two times turns.
+        {"the open device, opened 25 days ago", 7, DEV_PLAYING, 2, 25 * days, true},
         {"no device named, posted after the open", 0, DEV_STOPPED, 2, 1000, true},
         {"a device given up", 9, DEV_PLAYING, 2, 1000, false},
         {"no device named, none open", 0, DEV_CLOSED, 2, 1000, false},
