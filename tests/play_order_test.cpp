@@ -553,11 +553,18 @@ TEST(FirstSoundTest, AnOpenedFilePlaysAtOnceAndTheListFormsAroundIt) {
         SCOPED_TRACE(testing::Message() << "fails " << c.fails << ", next " << c.next);
         EditScript([&](MciScript& script) { script.failOpenOf = c.fails ? opened : L""; });
         ClearCalls();
+        std::memset(app->failedPath, 0, sizeof(app->failedPath));
         CopyText(app->pathBuffer, opened.c_str(), kBufferUnits - 1);
         OpenPathBuffer(app);
         // Asked for before this thread has let the search report anything.
         ASSERT_EQ(Load(app->searchState), Running);
         EXPECT_EQ(app->commandFlags & PB_PLAY, PB_PLAY);
+        const auto released = [&] { return WaitForSingleObject(app->soundGate, 0) == WAIT_OBJECT_0; };
+        if (c.fails) {
+            // The search goes on from the failure, not after the pause that follows it.
+            ASSERT_TRUE(PumpUntil([&] { return app->failedPath[0] != 0; }, 8000));
+            EXPECT_TRUE(released());
+        }
         if (c.next) {
             app->ticksSinceSelect = 10;
             SendMessageW(app->mainWindow, WM_COMMAND, CMD_NEXT, 0);
@@ -571,6 +578,8 @@ TEST(FirstSoundTest, AnOpenedFilePlaysAtOnceAndTheListFormsAroundIt) {
             return paths;
         };
         PumpUntil([&] { return opens().size() >= c.played.size(); }, 8000);
+        // Playing, the file no longer holds any search back.
+        EXPECT_TRUE(PumpUntil(released, 8000));
         PumpFor(300);  // time for a second open or a restart to show
         std::vector<std::wstring> played = opens();
         // The Next may overtake the first open before it happens.
