@@ -269,6 +269,7 @@ TEST_F(PlayOrderTest, RemovingAFailedTrackPlaysItsSuccessorOnlyWithPlayNext) {
         std::wstring pathAfter;
         LPARAM detail;
         std::wstring chosen;     // chosen since the failed track; empty: the failed one
+        int32_t owed;            // the successor left to the open waiting behind
     };
     const Case cases[] = {
         {"play next", 4, 1, AFTER_NEXT, 0, 3, StatusOpenFailed, 60, TrackName(2), TrackName(2)},
@@ -277,7 +278,10 @@ TEST_F(PlayOrderTest, RemovingAFailedTrackPlaysItsSuccessorOnlyWithPlayNext) {
         {"stop", 4, 1, AFTER_STOP, 0, 3, StatusOpenFailed, 60, L"", TrackName(1)},
         {"not in the list", 4, -1, AFTER_NEXT, 0, 4, StatusOpenFailed, 60, L"", L"C:\\M\\T1.MP3"},
         {"the only track", 1, 0, AFTER_NEXT, 0, 0, StatusNoAudio, 100, L"", L""},
-        {"an open waits behind it", 4, 1, AFTER_NEXT, 0, 3, StatusOpenFailed, 60, L"", TrackName(1), kRemoveOnly},
+        {"an open waits behind it", 4, 1, AFTER_NEXT, 0, 3, StatusOpenFailed, 60, L"", TrackName(1), kRemoveOnly, L"", 1},
+        {"an open waits behind it, stop", 4, 1, AFTER_STOP, 0, 3, StatusOpenFailed, 60, L"", TrackName(1), kRemoveOnly},
+        {"an open waits behind it, another track chosen since", 4, 1, AFTER_NEXT, 0, 3, StatusOpenFailed, 60, L"",
+         TrackName(3), kRemoveOnly, TrackName(3)},
         {"another track chosen since", 4, 1, AFTER_NEXT, 0, 3, StatusOpenFailed, 60, L"", TrackName(3), 0,
          TrackName(3)},
     };
@@ -292,6 +296,7 @@ TEST_F(PlayOrderTest, RemovingAFailedTrackPlaysItsSuccessorOnlyWithPlayNext) {
         app_->shuffle = c.shuffle;
         app_->commandFlags = 0;
         app_->ticksSinceSelect = 50;
+        app_->successorOwed = 0;
         RemoveFailedTrack(app_, c.detail);
 
         std::vector<std::wstring> expected;
@@ -305,6 +310,7 @@ TEST_F(PlayOrderTest, RemovingAFailedTrackPlaysItsSuccessorOnlyWithPlayNext) {
         EXPECT_EQ(std::wstring(app_->statusText), std::wstring(kProductName));
         EXPECT_EQ(std::wstring(app_->currentPath), c.pathAfter);
         EXPECT_EQ(app_->commandFlags, c.playing.empty() ? 0u : PB_PLAY);
+        EXPECT_EQ(app_->successorOwed, c.owed);
     }
 }
 
