@@ -33,13 +33,6 @@ const wchar_t kAudioFilter[] =
     L"WAV\0*.wav\0"
     L"WMA\0*.wma\0";
 
-void StartChosenPath(AppState* app) {
-    StartSearch(app);
-    // The search now runs, so the selection parks itself and plays once the
-    // new list and order exist.
-    SelectCurrentTrack(app);
-}
-
 void OpenFileDialog(AppState* app) {
     if (!MayRunNow(app, kSlotMain, DEFER_OPEN_FILE)) return;
     wchar_t file[kPathUnits] = {};
@@ -51,10 +44,15 @@ void OpenFileDialog(AppState* app) {
     ofn.lpstrFile = file;
     ofn.nMaxFile = kPathUnits;
     ofn.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
-    if (!OpenFileDialog(&ofn)) return;
+    if (!OpenFileDialog(&ofn)) {
+        PlayOwedSuccessor(app);
+        return;
+    }
     std::memset(app->pathBuffer, 0, sizeof(app->pathBuffer));
     CopyText(app->pathBuffer, file, kPathUnits - 1);
-    StartChosenPath(app);
+    // Opened like a hand-off, so the file starts at once; a search started
+    // while the dialog was up (by a hand-off) parks it again.
+    OpenPathBuffer(app);
 }
 
 int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM, LPARAM data) {
@@ -79,14 +77,20 @@ void OpenDirectoryDialog(AppState* app) {
     info.lpfn = BrowseCallback;
     info.lParam = reinterpret_cast<LPARAM>(folder);
     PIDLIST_ABSOLUTE item = BrowseForFolder(&info);
-    if (!item) return;
-    const BOOL converted = PathFromItemList(item, folder);
-    CoTaskMemFree(item);
-    if (!converted) return;
-
+    const BOOL converted = item && PathFromItemList(item, folder);
+    if (item) CoTaskMemFree(item);
+    if (!converted) {
+        PlayOwedSuccessor(app);
+        return;
+    }
     SetDirectoryPath(app->pathBuffer, folder);
-    if (!FitsAsSearchPath(app)) return;
-    StartChosenPath(app);
+    // Checked before the clean-up, which would take a folder too long for
+    // the system's own calls for a missing one and say nothing.
+    if (!FitsAsSearchPath(app)) {
+        PlayOwedSuccessor(app);
+        return;
+    }
+    OpenPathBuffer(app);
 }
 
 void SetAfterPlayback(AppState* app, int32_t action) {

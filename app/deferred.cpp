@@ -50,8 +50,9 @@ void Deliver(AppState* app, int32_t code, LPARAM detail = 0) {
 // Slot 0 after the search: the removal looks the failed track up in the new
 // list, so the list's own order is built first. When the main request opens
 // something else or closes, that decides what plays and the removal only
-// takes the track out. A Shuffle parked over the removal applies after it.
-void DeliverOrderWork(AppState* app, int32_t order, int32_t main, bool shuffleAfter) {
+// takes the track out (an open that opens nothing hands the successor back,
+// see PlayOwedSuccessor).
+void DeliverOrderWork(AppState* app, int32_t order, int32_t main) {
     if (order != DEFER_REMOVE_FAILED) {
         Deliver(app, order);
         return;
@@ -59,7 +60,6 @@ void DeliverOrderWork(AppState* app, int32_t order, int32_t main, bool shuffleAf
     Deliver(app, DEFER_BUILD_ORDER);
     const bool replaced = main == DEFER_CLOSE || IsOpenRequest(main);
     Deliver(app, DEFER_REMOVE_FAILED, replaced ? kRemoveOnly : 0);
-    if (shuffleAfter) Deliver(app, DEFER_SHUFFLE);
 }
 
 }  // namespace
@@ -85,9 +85,12 @@ void RepostDeferredCommands(AppState* app, int index) {
     app->statusKind = StatusShowText;
     app->statusTicks = 0;
     Store(app->redraw, 1);
-    const bool shuffleAfter = app->shuffleBehindRemoval != 0;
-    app->shuffleBehindRemoval = 0;
-    DeliverOrderWork(app, parked[kSlotOrder], parked[kSlotMain], shuffleAfter);
+    const bool shuffle = app->shuffleParked != 0;
+    app->shuffleParked = 0;
+    DeliverOrderWork(app, parked[kSlotOrder], parked[kSlotMain]);
+    // The toggle reshuffles the order just built, around the track that
+    // the order work left current.
+    if (shuffle) Deliver(app, DEFER_SHUFFLE);
     for (int slot = kSlotMain; slot < 4; ++slot) Deliver(app, parked[slot]);
 }
 

@@ -13,6 +13,9 @@ namespace {
 
 constexpr WPARAM kSuspendEvent = 4;  // PBT_APMSUSPEND
 constexpr DWORD kSuspendPauseMs = 500;
+// How long before an open or play an end of play can have been posted and
+// still wait in the queue: far longer than any queue holds a message.
+constexpr uint32_t kStaleEndWindowMs = 60000;
 
 // An open waits for its search with its selection parked, or runs with its
 // track not yet opened by the device: either way the end of play that comes
@@ -26,11 +29,15 @@ bool BelongsToAnEarlierTrack(AppState* app, LPARAM deviceId) {
     if (app->deferredSlots[kSlotSelect] == DEFER_SELECT_TRACK) return true;
     if (Load(app->openedSelection) != app->selectionSerial) return true;
     // The device may name no device at all (seen under Wine); then the time
-    // the notice was posted tells: before the current track was opened, it
-    // was about an older one.
+    // the notice was posted tells: shortly before the current track was
+    // opened or last started, it was about an older play. Only a bounded
+    // stretch before that moment counts, since the 32-bit clock comes round
+    // again: a signed difference would call every end stale once a track had
+    // been open for 24.8 days.
     const uint32_t openedAt = Load(app->openedAt);
     const uint32_t postedAt = static_cast<uint32_t>(GetMessageTime());
-    return openedAt != 0 && static_cast<int32_t>(postedAt - openedAt) < 0;
+    const uint32_t earlierBy = openedAt - postedAt;
+    return openedAt != 0 && earlierBy != 0 && earlierBy <= kStaleEndWindowMs;
 }
 
 }  // namespace

@@ -263,7 +263,13 @@ struct AppState {
     // open (openedSelection), so an end of play can be told from one that
     // belongs to the track playing before.
     uint32_t selectionSerial;
-    int32_t shuffleBehindRemoval;        // a Shuffle parked over a removal
+    // Shuffle presses made during a search, as one pending toggle (two
+    // presses cancel): a slot would let the search's own rebuild or a
+    // removal displace it. Applied once, after the order work.
+    int32_t shuffleParked;
+    // A failed track's successor that its removal left to a parked open;
+    // played when that open ends without opening anything.
+    int32_t successorOwed;
     // The selection asked for once more after the thread that was starting
     // it was given up, plus one (so the zeroed record has asked for none): a
     // second give-up of the same one moves on instead.
@@ -287,7 +293,8 @@ struct AppState {
     std::atomic<uint32_t> positionMs;
     std::atomic<float> seekScale;
     // The selection whose track the device has open, and GetTickCount() just
-    // after its open: every end of play posted before then is an older one's.
+    // after its open and again before every play or resume: an end of play
+    // posted shortly before then is an older play's.
     std::atomic<uint32_t> openedSelection;
     std::atomic<uint32_t> openedAt;
     // Set by the playback thread from taking a track until it plays (or

@@ -25,13 +25,14 @@ bool IsOpenRequest(int32_t code) {
 }
 
 void ParkCode(AppState* app, int slot, int32_t code) {
-    const int32_t parked = app->deferredSlots[slot];
-    // A removal is never dropped for a Shuffle: both are kept.
-    if (parked == DEFER_REMOVE_FAILED && code == DEFER_SHUFFLE) {
-        app->shuffleBehindRemoval = 1;
+    // A Shuffle shares the order slot with the search's rebuild and with
+    // removals, which must all run as well: it waits beside them instead.
+    // A second press takes the first back, as it would with no search.
+    if (code == DEFER_SHUFFLE) {
+        app->shuffleParked ^= 1;
         return;
     }
-    if (Displaces(parked, code)) app->deferredSlots[slot] = code;
+    if (Displaces(app->deferredSlots[slot], code)) app->deferredSlots[slot] = code;
 }
 
 bool MayRunNow(AppState* app, int slot, int32_t code) {

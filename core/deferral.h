@@ -11,7 +11,8 @@ bool MayRunNow(AppState* app, int slot, int32_t code);
 
 // Stores code in slot unless the slot holds a request it must not displace:
 // the close code, an open request (codes 2 to 5) against navigation (11 to
-// 15), or a failed-track removal (9) against a rebuild (6).
+// 15), or a failed-track removal (9) against a rebuild (6). A Shuffle (7)
+// takes no slot: it toggles shuffleParked.
 void ParkCode(AppState* app, int slot, int32_t code);
 
 // Codes 2 to 5: the requests that open something and start a search.

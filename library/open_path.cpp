@@ -138,7 +138,10 @@ bool FitsAsSearchPath(AppState* app) {
 void OpenPathBuffer(AppState* app) {
     if (!MayRunNow(app, kSlotMain, DEFER_OPEN_PATH)) return;
     NormalizePathBuffer(app->pathBuffer);
-    if (!app->pathBuffer[0] || !FitsAsSearchPath(app)) return;
+    if (!app->pathBuffer[0] || !FitsAsSearchPath(app)) {
+        PlayOwedSuccessor(app);
+        return;
+    }
     const bool playsAtOnce = WillBeListed(app->pathBuffer, Load(app->fileTypes));
     if (playsAtOnce && app->soundGate && Load(app->playbackState) == Running) ResetEvent(app->soundGate);
     StartSearch(app);
@@ -155,6 +158,8 @@ void OpenPathBuffer(AppState* app) {
 
 void StartSearch(AppState* app) {
     if (!MayRunNow(app, kSlotMain, DEFER_START_SEARCH)) return;
+    // The opened path is chosen now; its selection may wait for the search.
+    app->successorOwed = 0;
     CopyZeroFilled(app->currentPath, kBufferUnits, app->pathBuffer);
     PathParts parts;
     SplitPath(&parts, app->currentPath);

@@ -26,6 +26,9 @@ void SetDirectoryPath(wchar_t* pathBuffer, const wchar_t* folder);
 // False when the cleaned pathBuffer is longer than a path may be: the buffer
 // is cleared, a notice shown, and the caller opens nothing.
 bool FitsAsSearchPath(AppState* app);
+// Opens pathBuffer, from a hand-off, a drop or a dialog: a file the search
+// will list starts at once, anything else waits for the search; a missing
+// or too long path opens nothing (and plays what a removal left owed).
 void OpenPathBuffer(AppState* app);
 void StartSearch(AppState* app);
 // Steps shared by StartSearch and Include Subdirectories: marks the search

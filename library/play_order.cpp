@@ -116,6 +116,8 @@ void SelectCurrentTrack(AppState* app) {
 }
 
 void PlayCurrentPath(AppState* app) {
+    // Whatever a failed track's removal left owed, this selection replaces.
+    app->successorOwed = 0;
     app->selectionSerial += 1;
     SignalPlayback(app, PB_PLAY);
     app->ticksSinceSelect = 0;
@@ -160,9 +162,18 @@ void RemoveFailedTrack(AppState* app, LPARAM detail) {
         return;
     }
     ShowStatusKind(app, StatusOpenFailed, kOpenFailedTicks);
-    if (app->afterPlayback == AFTER_NEXT && removed && stillChosen && detail != kRemoveOnly) {
-        GoToPosition(app, app->playPosition);
+    if (app->afterPlayback != AFTER_NEXT || !removed || !stillChosen) return;
+    if (detail == kRemoveOnly) {
+        app->successorOwed = 1;
+        return;
     }
+    GoToPosition(app, app->playPosition);
+}
+
+void PlayOwedSuccessor(AppState* app) {
+    if (!app->successorOwed) return;
+    app->successorOwed = 0;
+    if (Load(app->trackCount) > 0) GoToPosition(app, app->playPosition);
 }
 
 void NextTrackPath(AppState* app, wchar_t* out) {

@@ -12,9 +12,14 @@ void SelectCurrentTrack(AppState* app);
 void PlayCurrentPath(AppState* app);
 void GoToPosition(AppState* app, int32_t position);
 // detail kRemoveOnly: another request decides what plays (an open or the
-// close waits behind the removal), so the successor is not started.
+// close waits behind the removal), so the successor is not started but
+// owed (successorOwed) when it would have been.
 constexpr LPARAM kRemoveOnly = 1;
 void RemoveFailedTrack(AppState* app, LPARAM detail = 0);
+// Run where an open ends without opening anything (a dialog cancelled, a
+// path missing or too long): the successor a removal left to that open
+// plays after all. Any selection or search started since cancels the debt.
+void PlayOwedSuccessor(AppState* app);
 // Previous (code 12), Next (11) and Random (14) with the 10-tick guard and
 // the deferral rule; delta is added to playPosition.
 void Navigate(AppState* app, int32_t code, int32_t delta);

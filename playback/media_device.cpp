@@ -146,6 +146,8 @@ bool SendTransition(AppState* app, UINT command, DWORD flags, void* parameters, 
     if (t_givenUp) return false;
     const int32_t previous = Load(app->device.deviceState);
     Store(app->device.deviceState, target);
+    // An end of play posted before a play or resume was an earlier play's.
+    if (target == DEV_PLAYING) Store(app->openedAt, GetTickCount());
     const MCIERROR result = Send(app, command, flags, parameters);
     if (t_givenUp) return false;
     if (result == 0) return true;

@@ -207,7 +207,9 @@ bool OpenTrack(AppState* app, PlaybackWork* work) {
     } else {
         // The send is synchronous: by its return the track is off the list
         // and, with Play Next, the next one has been asked for. The pause
-        // keeps a folder of unplayable files from spinning the device.
+        // keeps a folder of unplayable files from spinning the device; the
+        // search waiting for this track goes on before it.
+        if (app->soundGate) SetEvent(app->soundGate);
         ReportStatus(app, STATUS_OPEN_FAILED, reinterpret_cast<LPARAM>(work->trackPath), true);
         Sleep(kOpenFailurePauseMs);
         ResetWork(work);

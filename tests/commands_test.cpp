@@ -287,7 +287,7 @@ TEST_F(CommandsTest, LibraryCommandsAreParkedDuringASearch) {
     const Case cases[] = {
         {CMD_OPEN_FILE, kSlotMain, DEFER_OPEN_FILE},
         {CMD_OPEN_DIRECTORY, kSlotMain, DEFER_OPEN_DIRECTORY},
-        {CMD_SHUFFLE, kSlotOrder, DEFER_SHUFFLE},
+        {CMD_SHUFFLE, kSlotOrder, 0},  // waits beside the slot, see shuffleParked
         {CMD_SUBDIRS, kSlotSubdirs, DEFER_SUBDIRS},
         {CMD_PREVIOUS, kSlotMain, DEFER_PREVIOUS},
         {CMD_NEXT, kSlotMain, DEFER_NEXT},
@@ -296,12 +296,14 @@ TEST_F(CommandsTest, LibraryCommandsAreParkedDuringASearch) {
     app->ticksSinceSelect = 10;
     for (const Case& c : cases) {
         std::memset(app->deferredSlots, 0, sizeof(app->deferredSlots));
+        app->shuffleParked = 0;
         Store(app->searchState, Running);
         Run(c.id);
         for (int slot = 0; slot < 4; ++slot) {
             EXPECT_EQ(slot == c.slot ? c.code : 0, app->deferredSlots[slot])
                 << "command " << c.id << " slot " << slot;
         }
+        EXPECT_EQ(c.id == CMD_SHUFFLE ? 1 : 0, app->shuffleParked) << "command " << c.id;
         EXPECT_EQ(0, app->shuffle) << "command " << c.id;
         EXPECT_EQ(0, app->includeSubdirs) << "command " << c.id;
 
@@ -312,11 +314,13 @@ TEST_F(CommandsTest, LibraryCommandsAreParkedDuringASearch) {
 
         // While the search is being aborted the request is dropped.
         std::memset(app->deferredSlots, 0, sizeof(app->deferredSlots));
+        app->shuffleParked = 0;
         Store(app->searchState, Stopping);
         Run(c.id);
         for (int slot = 0; slot < 4; ++slot) {
             EXPECT_EQ(0, app->deferredSlots[slot]) << "stopping, command " << c.id;
         }
+        EXPECT_EQ(0, app->shuffleParked) << "stopping, command " << c.id;
     }
 }
 

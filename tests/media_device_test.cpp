@@ -95,6 +95,8 @@ TEST(MediaDevice, TransitionsFollowTheStateRules) {
         const std::vector<MciCall> calls = RecordedCalls();
         EXPECT_EQ(Load(app->device.deviceState), c.after);
         EXPECT_EQ(closeResult, c.closeResult);
+        // Every play or resume sent marks the time before which an end of play is an earlier play's.
+        EXPECT_EQ(Load(app->openedAt) != 0, c.sent && c.target == DEV_PLAYING);
         if (!c.sent) {
             EXPECT_TRUE(calls.empty());
             EXPECT_EQ(Load(app->device.deviceLastError), kUntouched);

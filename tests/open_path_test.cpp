@@ -182,24 +182,35 @@ TEST_F(OpenPathWindowTest, FileOrDirectorySetsCurrentPathAndSearchDirAndPlaysOrP
         std::wstring currentPath;
         std::wstring searchDir;
         bool parks;  // false: a file the search will list plays at once
+        bool dialog; // chosen in the Open File dialog rather than handed over
     };
     const Case cases[] = {
         {root_ + L"//b.mp3", root_ + L"\\b.mp3", root_ + L"\\", false},
         {root_, root_ + L"\\", root_ + L"\\", true},
         {root_ + L"\\e.wav", root_ + L"\\e.wav", root_ + L"\\", true},  // a type not searched for
+        {root_ + L"\\a.mp3", root_ + L"\\a.mp3", root_ + L"\\", false, true},
+        {root_ + L"\\e.wav", root_ + L"\\e.wav", root_ + L"\\", true, true},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.input.begin(), c.input.end()));
+        SCOPED_TRACE(std::string(c.input.begin(), c.input.end()) + (c.dialog ? " (dialog)" : ""));
         std::memset(app_->pathBuffer, 0, sizeof(app_->pathBuffer));
-        CopyText(app_->pathBuffer, c.input.c_str(), kBufferUnits - 1);
         app_->commandFlags = 0;
-        OpenPathBuffer(app_);
+        // Once the dialog has closed, the answer needs nothing more of this
+        // thread, which must not pump before the checks.
+        const HANDLE answer = c.dialog ? AnswerDialog(c.input.c_str()) : nullptr;
+        if (c.dialog) {
+            SendMessageW(app_->mainWindow, WM_COMMAND, CMD_OPEN_FILE, 0);
+        } else {
+            CopyText(app_->pathBuffer, c.input.c_str(), kBufferUnits - 1);
+            OpenPathBuffer(app_);
+        }
         // The search is running and has not been let through the handshake.
         EXPECT_EQ(Load(app_->searchState), Running);
         EXPECT_EQ(std::wstring(app_->currentPath), c.currentPath);
         EXPECT_EQ(std::wstring(app_->searchDir), c.searchDir);
         EXPECT_EQ(app_->deferredSlots[kSlotSelect], c.parks ? DEFER_SELECT_TRACK : 0);
         EXPECT_EQ(app_->commandFlags & PB_PLAY, c.parks ? 0u : PB_PLAY);
+        EXPECT_EQ(AnswerGiven(answer), c.dialog);
         ASSERT_TRUE(WaitForSearch(app_));
         EXPECT_EQ(Load(app_->trackCount), 2);
         EXPECT_EQ(app_->deferredSlots[kSlotSelect], 0);

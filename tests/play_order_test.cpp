@@ -269,6 +269,7 @@ TEST_F(PlayOrderTest, RemovingAFailedTrackPlaysItsSuccessorOnlyWithPlayNext) {
         std::wstring pathAfter;
         LPARAM detail;
         std::wstring chosen;     // chosen since the failed track; empty: the failed one
+        int32_t owed;            // the successor left to the open waiting behind
     };
     const Case cases[] = {
         {"play next", 4, 1, AFTER_NEXT, 0, 3, StatusOpenFailed, 60, TrackName(2), TrackName(2)},
@@ -277,7 +278,10 @@ TEST_F(PlayOrderTest, RemovingAFailedTrackPlaysItsSuccessorOnlyWithPlayNext) {
         {"stop", 4, 1, AFTER_STOP, 0, 3, StatusOpenFailed, 60, L"", TrackName(1)},
         {"not in the list", 4, -1, AFTER_NEXT, 0, 4, StatusOpenFailed, 60, L"", L"C:\\M\\T1.MP3"},
         {"the only track", 1, 0, AFTER_NEXT, 0, 0, StatusNoAudio, 100, L"", L""},
-        {"an open waits behind it", 4, 1, AFTER_NEXT, 0, 3, StatusOpenFailed, 60, L"", TrackName(1), kRemoveOnly},
+        {"an open waits behind it", 4, 1, AFTER_NEXT, 0, 3, StatusOpenFailed, 60, L"", TrackName(1), kRemoveOnly, L"", 1},
+        {"an open waits behind it, stop", 4, 1, AFTER_STOP, 0, 3, StatusOpenFailed, 60, L"", TrackName(1), kRemoveOnly},
+        {"an open waits behind it, another track chosen since", 4, 1, AFTER_NEXT, 0, 3, StatusOpenFailed, 60, L"",
+         TrackName(3), kRemoveOnly, TrackName(3)},
         {"another track chosen since", 4, 1, AFTER_NEXT, 0, 3, StatusOpenFailed, 60, L"", TrackName(3), 0,
          TrackName(3)},
     };
@@ -292,6 +296,7 @@ TEST_F(PlayOrderTest, RemovingAFailedTrackPlaysItsSuccessorOnlyWithPlayNext) {
         app_->shuffle = c.shuffle;
         app_->commandFlags = 0;
         app_->ticksSinceSelect = 50;
+        app_->successorOwed = 0;
         RemoveFailedTrack(app_, c.detail);
 
         std::vector<std::wstring> expected;
@@ -305,6 +310,7 @@ TEST_F(PlayOrderTest, RemovingAFailedTrackPlaysItsSuccessorOnlyWithPlayNext) {
         EXPECT_EQ(std::wstring(app_->statusText), std::wstring(kProductName));
         EXPECT_EQ(std::wstring(app_->currentPath), c.pathAfter);
         EXPECT_EQ(app_->commandFlags, c.playing.empty() ? 0u : PB_PLAY);
+        EXPECT_EQ(app_->successorOwed, c.owed);
     }
 }
 
@@ -428,25 +434,63 @@ TEST_F(PlayOrderWindowTest, NextDuringASearchRunsOnceAfterIt) {
 }
 
 TEST_F(PlayOrderWindowTest, ATrackThatFailsDuringASearchIsRemovedFromTheNewListAndPlayNextGoesOn) {
-    ASSERT_TRUE(OpenAndWait(app_, listing_[1]));
-    ASSERT_EQ(std::wstring(app_->currentPath), listing_[1]);
-    // Searching again with subdirectories while the track is being opened;
-    // the search thread waits for its first handshake until this thread pumps.
-    SendMessageW(app_->mainWindow, WM_COMMAND, CMD_SUBDIRS, 0);
-    ASSERT_EQ(Load(app_->searchState), Running);
-    SendMessageW(app_->mainWindow, WM_APP_STATUS, STATUS_OPEN_FAILED,
-                 reinterpret_cast<LPARAM>(listing_[1].c_str()));
-    EXPECT_EQ(app_->deferredSlots[kSlotOrder], DEFER_REMOVE_FAILED);
-    app_->commandFlags = 0;
-    ASSERT_TRUE(WaitForSearch(app_));
-
+    // A folder of 259 units: with its backslash it is longer than a path.
+    const std::wstring longFolder = JoinPath(root_, std::wstring(258 - root_.size(), L'f'));
+    ASSERT_TRUE(CreateDirectoryW(longFolder.c_str(), nullptr));
     std::vector<std::wstring> rest = listing_;
     rest.erase(rest.begin() + 1);
-    EXPECT_EQ(TrackPaths(app_), rest);
-    EXPECT_EQ(app_->statusKind, StatusOpenFailed);
-    // Play Next goes on with the failed track's successor in the new list.
-    EXPECT_EQ(std::wstring(app_->currentPath), listing_[2]);
-    EXPECT_EQ(app_->commandFlags & PB_PLAY, PB_PLAY);
+    struct Case {
+        const char* what;
+        WPARAM dialog;       // 0: a hand-off of path
+        std::wstring path;   // for a dialog, empty: cancelled
+        int32_t kind;
+        std::wstring playing;
+        std::vector<std::wstring> listed;
+    };
+    // Play Next goes on with the failed track's successor in the new list,
+    // also behind an open that ends up opening nothing.
+    const Case cases[] = {
+        {"nothing else parked", 0, L"", StatusOpenFailed, listing_[2], rest},
+        {"a hand-off of a missing file", 0, JoinPath(root_, L"gone.mp3"), StatusOpenFailed, listing_[2], rest},
+        {"a hand-off of a folder too long", 0, longFolder, StatusPathTooLong, listing_[2], rest},
+        {"the Open File dialog cancelled", CMD_OPEN_FILE, L"", StatusOpenFailed, listing_[2], rest},
+        {"the Open Directory dialog cancelled", CMD_OPEN_DIRECTORY, L"", StatusOpenFailed, listing_[2], rest},
+        {"a hand-off of another file", 0, listing_[3], StatusShowText, listing_[3], listing_},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(OpenAndWait(app_, listing_[1]));
+        ASSERT_EQ(std::wstring(app_->currentPath), listing_[1]);
+        // Searching again with subdirectories while the track is being opened;
+        // the search thread waits for its first handshake until this thread pumps.
+        SendMessageW(app_->mainWindow, WM_COMMAND, CMD_SUBDIRS, 0);
+        ASSERT_EQ(Load(app_->searchState), Running);
+        SendMessageW(app_->mainWindow, WM_APP_STATUS, STATUS_OPEN_FAILED,
+                     reinterpret_cast<LPARAM>(listing_[1].c_str()));
+        EXPECT_EQ(app_->deferredSlots[kSlotOrder], DEFER_REMOVE_FAILED);
+        if (c.dialog) {
+            SendMessageW(app_->mainWindow, WM_COMMAND, c.dialog, 0);
+        } else if (!c.path.empty()) {
+            CopyText(app_->pathBuffer, c.path.c_str(), kBufferUnits - 1);
+            OpenPathBuffer(app_);
+        }
+        app_->commandFlags = 0;
+        const HANDLE answer = c.dialog ? AnswerDialog(c.path.c_str()) : nullptr;
+        ASSERT_TRUE(WaitForSearch(app_));
+        EXPECT_EQ(AnswerGiven(answer), c.dialog != 0);
+        EXPECT_EQ(TrackPaths(app_), c.listed);
+        EXPECT_EQ(app_->statusKind, c.kind);
+        EXPECT_EQ(std::wstring(app_->currentPath), c.playing);
+        EXPECT_EQ(app_->commandFlags & PB_PLAY, PB_PLAY);
+
+        // Once paid or replaced, nothing is owed: a dialog cancelled later changes nothing.
+        app_->commandFlags = 0;
+        const HANDLE later = AnswerDialog(L"");
+        SendMessageW(app_->mainWindow, WM_COMMAND, CMD_OPEN_FILE, 0);
+        EXPECT_TRUE(AnswerGiven(later));
+        EXPECT_EQ(std::wstring(app_->currentPath), c.playing);
+        EXPECT_EQ(app_->commandFlags, 0u);
+    }
 }
 
 TEST_F(PlayOrderWindowTest, MessagesQueuedBeforeASearchEndsFindTheNewOrderBuilt) {
@@ -515,11 +559,18 @@ TEST(FirstSoundTest, AnOpenedFilePlaysAtOnceAndTheListFormsAroundIt) {
         SCOPED_TRACE(testing::Message() << "fails " << c.fails << ", next " << c.next);
         EditScript([&](MciScript& script) { script.failOpenOf = c.fails ? opened : L""; });
         ClearCalls();
+        std::memset(app->failedPath, 0, sizeof(app->failedPath));
         CopyText(app->pathBuffer, opened.c_str(), kBufferUnits - 1);
         OpenPathBuffer(app);
         // Asked for before this thread has let the search report anything.
         ASSERT_EQ(Load(app->searchState), Running);
         EXPECT_EQ(app->commandFlags & PB_PLAY, PB_PLAY);
+        const auto released = [&] { return WaitForSingleObject(app->soundGate, 0) == WAIT_OBJECT_0; };
+        if (c.fails) {
+            // The search goes on from the failure, not after the pause that follows it.
+            ASSERT_TRUE(PumpUntil([&] { return app->failedPath[0] != 0; }, 8000));
+            EXPECT_TRUE(released());
+        }
         if (c.next) {
             app->ticksSinceSelect = 10;
             SendMessageW(app->mainWindow, WM_COMMAND, CMD_NEXT, 0);
@@ -533,6 +584,8 @@ TEST(FirstSoundTest, AnOpenedFilePlaysAtOnceAndTheListFormsAroundIt) {
             return paths;
         };
         PumpUntil([&] { return opens().size() >= c.played.size(); }, 8000);
+        // Playing, the file no longer holds any search back.
+        EXPECT_TRUE(PumpUntil(released, 8000));
         PumpFor(300);  // time for a second open or a restart to show
         std::vector<std::wstring> played = opens();
         // The Next may overtake the first open before it happens.

@@ -126,31 +126,45 @@ TEST_F(ProtocolTest, EveryParkedCodeIsHandedOnAsItsMessage) {
 
 TEST_F(ProtocolTest, AParkedRemovalRunsBehindARebuildOfTheNewList) {
     RecordSentMessages();
+    const PostedMessage rebuild = {WM_APP_OPERATION, 6, 0};
+    const PostedMessage remove = {WM_APP_OPERATION, 9, 0};
+    const PostedMessage shuffle = {WM_COMMAND, CMD_SHUFFLE, 0};
     struct Case {
-        int32_t main;     // parked in slot 1
-        bool shuffle;     // a Shuffle parked over the removal
+        std::vector<int32_t> order;  // parked for the order slot, in turn
+        int32_t main;                // parked in slot 1
         std::vector<PostedMessage> runs;
     };
     const Case cases[] = {
-        {0, false, {{WM_APP_OPERATION, 6, 0}, {WM_APP_OPERATION, 9, 0}}},
+        {{9}, 0, {rebuild, remove}},
         // The open decides what plays: the removal only takes the track out.
-        {DEFER_OPEN_PATH, false, {{WM_APP_OPERATION, 6, 0}, {WM_APP_OPERATION, 9, kRemoveOnly}, {WM_APP_OPERATION, 4, 0}}},
-        {0, true, {{WM_APP_OPERATION, 6, 0}, {WM_APP_OPERATION, 9, 0}, {WM_COMMAND, CMD_SHUFFLE, 0}}},
+        {{9}, DEFER_OPEN_PATH, {rebuild, {WM_APP_OPERATION, 9, kRemoveOnly}, {WM_APP_OPERATION, 4, 0}}},
+        {{9, 7}, 0, {rebuild, remove, shuffle}},
+        // A Shuffle is kept whatever is parked after it, and two cancel.
+        {{7, 9}, 0, {rebuild, remove, shuffle}},
+        {{7, 6}, 0, {rebuild, shuffle}},
+        {{6, 7}, 0, {rebuild, shuffle}},
+        {{7, 6, 7}, 0, {rebuild}},
+        {{7, 9}, DEFER_OPEN_PATH, {rebuild, {WM_APP_OPERATION, 9, kRemoveOnly}, shuffle, {WM_APP_OPERATION, 4, 0}}},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << testing::PrintToString(c.order) << " main " << c.main);
         Store(app->searchState, Running);
         app->searchToken = 9;
-        app->deferredSlots[kSlotOrder] = DEFER_REMOVE_FAILED;
         app->deferredSlots[kSlotMain] = c.main;
-        if (c.shuffle) ParkCode(app, kSlotOrder, DEFER_SHUFFLE);
+        for (int32_t code : c.order) ParkCode(app, kSlotOrder, code);
         g_sent.clear();
         OnWorkerDone(app, 9, kSearchWorker);
-        ASSERT_EQ(g_sent.size(), c.runs.size()) << c.main << c.shuffle;
+        ASSERT_EQ(g_sent.size(), c.runs.size());
         for (size_t i = 0; i < c.runs.size(); ++i) {
             EXPECT_EQ(g_sent[i].message, c.runs[i].message) << i;
             EXPECT_EQ(g_sent[i].wParam, c.runs[i].wParam) << i;
             EXPECT_EQ(g_sent[i].lParam, c.runs[i].lParam) << i;
         }
+        // What ran is forgotten: the next search's end runs nothing by itself.
+        Store(app->searchState, Running);
+        g_sent.clear();
+        OnWorkerDone(app, 9, kSearchWorker);
+        EXPECT_TRUE(g_sent.empty());
     }
 }
 
@@ -188,6 +202,7 @@ TEST_F(ProtocolTest, OpenRequestsAndRemovalsAreNotDisplacedByWhatCannotReplaceTh
         int32_t parked;
         int32_t code;
         int32_t kept;
+        int32_t shuffleParked;  // a Shuffle waits beside the slot
     };
     const Case cases[] = {
         // Navigation never displaces an open request.
@@ -206,8 +221,10 @@ TEST_F(ProtocolTest, OpenRequestsAndRemovalsAreNotDisplacedByWhatCannotReplaceTh
         // The search's rebuild never displaces a removal, which rebuilds itself.
         {DEFER_REMOVE_FAILED, DEFER_BUILD_ORDER, DEFER_REMOVE_FAILED},
         {DEFER_BUILD_ORDER, DEFER_REMOVE_FAILED, DEFER_REMOVE_FAILED},
-        {DEFER_SHUFFLE, DEFER_BUILD_ORDER, DEFER_BUILD_ORDER},
-        {DEFER_REMOVE_FAILED, DEFER_SHUFFLE, DEFER_REMOVE_FAILED},
+        // A Shuffle displaces nothing, and nothing displaces it.
+        {DEFER_BUILD_ORDER, DEFER_SHUFFLE, DEFER_BUILD_ORDER, 1},
+        {0, DEFER_SHUFFLE, 0, 1},
+        {DEFER_REMOVE_FAILED, DEFER_SHUFFLE, DEFER_REMOVE_FAILED, 1},
         // The end of a track is navigation too.
         {DEFER_OPEN_PATH, DEFER_PLAY_NEXT, DEFER_OPEN_PATH},
     };
@@ -216,8 +233,10 @@ TEST_F(ProtocolTest, OpenRequestsAndRemovalsAreNotDisplacedByWhatCannotReplaceTh
                              ? kSlotOrder
                              : kSlotMain;
         app->deferredSlots[slot] = c.parked;
+        app->shuffleParked = 0;
         ParkCode(app, slot, c.code);
         EXPECT_EQ(app->deferredSlots[slot], c.kept) << "parked " << c.parked << ", then " << c.code;
+        EXPECT_EQ(app->shuffleParked, c.shuffleParked) << "parked " << c.parked << ", then " << c.code;
     }
     // The search thread's own request goes through the same rule.
     Store(app->searchState, Running);
@@ -426,11 +445,14 @@ TEST_F(ProtocolTest, AnEndOfPlayThatBelongsToAnEarlierTrackChangesNothing) {
         LPARAM device;
         int32_t state;
         uint32_t opened;      // the selection the device has open; the current one is 2
-        int32_t openedAgoMs;  // negative: opened after the notice was posted
+        int64_t openedAgoMs;  // negative: opened after the notice was posted
         bool acts;
     };
+    const int64_t days = 24 * 3600 * 1000LL;
     const Case cases[] = {
         {"the open device", 7, DEV_PLAYING, 2, 1000, true},
+        // Past 2^31 ms, where a signed difference of the two times turns.
+        {"the open device, opened 25 days ago", 7, DEV_PLAYING, 2, 25 * days, true},
         {"no device named, posted after the open", 0, DEV_STOPPED, 2, 1000, true},
         {"a device given up", 9, DEV_PLAYING, 2, 1000, false},
         {"no device named, none open", 0, DEV_CLOSED, 2, 1000, false},

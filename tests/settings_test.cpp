@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "app/commands.h"
 #include "settings/settings.h"
@@ -448,6 +449,20 @@ TEST_F(SettingsTest, AChangeReachesTheRegistryDuringTheRun) {
         const auto stored = [&] { return ReadStored(c.name).present && ReadStored(c.name).value == c.stored; };
         EXPECT_TRUE(PumpUntil(stored, 3000))
             << std::string(c.name, c.name + wcslen(c.name));
+    }
+}
+
+// The tick compares the values once every ten ticks, not on each of them:
+// a change seen at one comparison is written at the next if it still holds.
+TEST_F(SettingsTest, ChangesAreComparedEveryHalfSecond) {
+    const std::pair<int, bool> cases[] = {{9, false}, {19, false}, {20, true}};
+    for (const auto& c : cases) {
+        ClearStored();
+        app = ResetWithDefaults();
+        LoadSettings(app);
+        app->afterPlayback = AFTER_REPEAT;
+        for (int tick = 0; tick < c.first; ++tick) StoreChangedSettings(app);
+        EXPECT_EQ(ReadStored(L"After").present, c.second) << c.first << " ticks";
     }
 }
 

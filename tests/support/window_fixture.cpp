@@ -1,6 +1,7 @@
 #include "support/window_fixture.h"
 
 #include <objbase.h>
+#include <process.h>
 #include <shellapi.h>
 
 #include <string>
@@ -147,4 +148,51 @@ bool ReadSettingDword(const wchar_t* name, uint32_t* value) {
         RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
     RegCloseKey(key);
     return status == ERROR_SUCCESS && type == REG_DWORD && size == sizeof(*value);
+}
+
+namespace {
+
+// The file name box of the common file dialogs: a combo box in the
+// explorer style, a plain edit in the old one.
+constexpr int kFileNameCombo = 1148;
+constexpr int kFileNameEdit = 1152;
+
+BOOL CALLBACK FindOwnDialog(HWND window, LPARAM found) {
+    wchar_t name[16] = {};
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process != GetCurrentProcessId() || !IsWindowVisible(window)) return TRUE;
+    if (!GetClassNameW(window, name, 16) || std::wstring(name) != L"#32770") return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
+unsigned __stdcall AnswerDialogThread(void* argument) {
+    const wchar_t* path = static_cast<const wchar_t*>(argument);
+    HWND dialog = nullptr;
+    for (int tries = 0; tries < 400 && !dialog; ++tries) {
+        Sleep(20);
+        EnumWindows(FindOwnDialog, reinterpret_cast<LPARAM>(&dialog));
+    }
+    if (!dialog) return 1;
+    const int box = GetDlgItem(dialog, kFileNameCombo) ? kFileNameCombo : kFileNameEdit;
+    if (path[0]) SetDlgItemTextW(dialog, box, path);
+    PostMessageW(dialog, WM_COMMAND, path[0] ? IDOK : IDCANCEL, 0);
+    return 0;
+}
+
+}  // namespace
+
+HANDLE AnswerDialog(const wchar_t* path) {
+    void* argument = const_cast<wchar_t*>(path);
+    return reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, AnswerDialogThread, argument, 0, nullptr));
+}
+
+bool AnswerGiven(HANDLE answer) {
+    if (!answer) return false;
+    DWORD code = 1;
+    const bool ended = PumpUntil([answer] { return WaitForSingleObject(answer, 0) == WAIT_OBJECT_0; }, 10000);
+    GetExitCodeThread(answer, &code);
+    CloseHandle(answer);
+    return ended && code == 0;
 }

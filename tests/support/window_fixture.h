@@ -65,3 +65,10 @@ private:
 
 // A REG_DWORD value of the settings key; false when missing or of another type.
 bool ReadSettingDword(const wchar_t* name, uint32_t* value);
+
+// Answers the next dialog this process shows, from a thread of its own, as a
+// user would: path (kept alive by the caller) typed into the file name box
+// and OK pressed, or Cancel for an empty path. AnswerGiven pumps this
+// thread's messages until then, closes the handle and says whether it was.
+HANDLE AnswerDialog(const wchar_t* path);
+bool AnswerGiven(HANDLE answer);

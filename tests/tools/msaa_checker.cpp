@@ -137,6 +137,8 @@ const Step kSteps[] = {
     {"Play/Pause plays", 3, 0, EVENT_OBJECT_NAMECHANGE, 3, &IAccessible::get_accName, L"Pause"},
     // 30000 + 1200 x 5.46125 = 36553, 55.8 % of full scale.
     {"Volume Up", 0, 9017, EVENT_OBJECT_VALUECHANGE, 6, &IAccessible::get_accValue, L"56%"},
+    // And back down by as much: a lowered volume is news as well.
+    {"Volume Down", 0, 9018, EVENT_OBJECT_VALUECHANGE, 6, &IAccessible::get_accValue, L"46%"},
 };
 
 }  // namespace
