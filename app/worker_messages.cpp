@@ -33,6 +33,15 @@ bool BelongsToAnEarlierTrack(AppState* app, LPARAM deviceId) {
     return openedAt != 0 && static_cast<int32_t>(postedAt - openedAt) < 0;
 }
 
+// Resume on Start: the saved place goes to the thread with the one
+// selection it was made for, once; every other track starts as usual.
+void HandOverSavedPlace(AppState* app) {
+    const bool ours = app->resumePending && app->resumeSelection == app->selectionSerial;
+    app->snapStartMs = ours ? app->resumeFromMs : 0;
+    app->snapStartPaused = ours ? app->resumePaused : 0;
+    app->resumePending = 0;
+}
+
 }  // namespace
 
 void PlayNextAfterEnd(AppState* app) {
@@ -55,6 +64,7 @@ LRESULT OnSnapshot(AppState* app, WPARAM code) {
     case SNAP_TRACK_PATH:
         CopyText(app->snapPath, app->currentPath, kBufferUnits - 1);
         app->snapSelection = app->selectionSerial;
+        HandOverSavedPlace(app);
         break;
     case SNAP_SEEK:
         app->snapSeekFraction = app->seekFraction;
