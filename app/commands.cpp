@@ -11,6 +11,7 @@
 #include "library/play_order.h"
 #include "playback/media_device.h"
 #include "settings/context_menu.h"
+#include "settings/resume_point.h"
 #include "settings/window_position.h"
 #include "skin/render.h"
 #include "skin/skin.h"
@@ -117,6 +118,12 @@ void ToggleSubdirectories(AppState* app) {
     if (!LaunchSearchThread(app)) app->includeSubdirs = 1 - app->includeSubdirs;
 }
 
+void ToggleResumeOnStart(AppState* app) {
+    app->resumeOnStart = 1 - app->resumeOnStart;
+    // Switched on, the next settings look stores the place playing now.
+    if (!app->resumeOnStart) DeleteResumePoint(app);
+}
+
 void ToggleFileType(AppState* app, uint32_t bit) {
     Store(app->fileTypes, Load(app->fileTypes) ^ bit);
 }
@@ -177,6 +184,7 @@ LRESULT OnCommand(AppState* app, WPARAM wParam) {
     case CMD_STOP: SignalPlayback(app, PB_STOP); break;
     case CMD_SHUFFLE: ToggleShuffle(app); break;
     case CMD_SUBDIRS: ToggleSubdirectories(app); break;
+    case CMD_RESUME: ToggleResumeOnStart(app); break;
     case CMD_TYPE_M4A: ToggleFileType(app, TYPE_M4A); break;
     case CMD_TYPE_AAC: ToggleFileType(app, TYPE_AAC); break;
     case CMD_TYPE_FLAC: ToggleFileType(app, TYPE_FLAC); break;

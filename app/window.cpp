@@ -21,6 +21,7 @@
 #include "library/play_order.h"
 #include "playback/playback_thread.h"
 #include "settings/context_menu.h"
+#include "settings/resume_point.h"
 #include "settings/settings.h"
 #include "skin/hit_regions.h"
 #include "skin/render.h"
@@ -100,6 +101,15 @@ void SignalShutdown(AppState* app) {
     SignalPlayback(app, PB_STOP | PB_CLOSE | PB_EXIT);
 }
 
+// An empty hand-off from a second launch, with Resume on Start: the music
+// that launch would go on with plays here already, so this window comes
+// forward instead of a second one starting it again.
+LRESULT BringForward(AppState* app) {
+    if (IsIconic(app->mainWindow)) ShowWindow(app->mainWindow, SW_RESTORE);
+    SetForegroundWindow(app->mainWindow);
+    return 1;
+}
+
 }  // namespace
 
 void ParseCommandLine(wchar_t* out, const wchar_t* commandLine) {
@@ -118,6 +128,12 @@ void ParseCommandLine(wchar_t* out, const wchar_t* commandLine) {
 HandOff HandOffToRunningInstance(const wchar_t* pathBuffer) {
     HWND running = FindWindowW(kProductName, nullptr);
     if (!running) return HandOffNone;
+    // Only the launching process may give the foreground away; a running
+    // instance that answers an empty path by coming forward needs it.
+    DWORD runningProcess = 0;
+    if (!pathBuffer[0] && GetWindowThreadProcessId(running, &runningProcess)) {
+        AllowSetForegroundWindow(runningProcess);
+    }
     COPYDATASTRUCT data = {};
     data.dwData = 0;
     data.cbData = kHandOffBytes;
@@ -201,13 +217,21 @@ int RunPlayer(HINSTANCE instance, const wchar_t* commandLine) {
             SetWindowPos(app->mainWindow, HWND_TOPMOST, 0, 0, 0, 0,
                          SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
         }
-        if (app->pathBuffer[0]) OpenPathBuffer(app);
+        OpenAtStart(app);
         exitCode = RunMessageLoop(app);
         EndProcessIfThreadsLeft(app, static_cast<UINT>(exitCode));
     }
     CoUninitialize();
     ReleaseAppState(app);
     return exitCode;
+}
+
+void OpenAtStart(AppState* app) {
+    if (app->pathBuffer[0]) {
+        OpenPathBuffer(app);
+    } else if (app->resumeOnStart && app->resumeWritten.opened[0]) {
+        OpenResumePoint(app, app->resumeWritten);
+    }
 }
 
 LRESULT OnCreate(AppState* app, HWND window) {
@@ -237,6 +261,9 @@ LRESULT OnClose(AppState* app) {
     if (search != Idle) return 0;
 
     const int32_t playback = Load(app->playbackState);
+    // Only the first close finds the track as the user left it: the stop
+    // that follows it takes the position back to the start.
+    if (playback == Running) StoreResumePointNow(app);
     SignalShutdown(app);
     if (playback == Idle) {
         KillTimer(app->mainWindow, kTickTimerId);
@@ -288,14 +315,17 @@ LRESULT OnDestroy(AppState* app) {
 }
 
 LRESULT OnEndSession(AppState* app, WPARAM ending) {
-    if (ending) SaveSettings(app);
+    if (ending) {
+        StoreResumePointNow(app);
+        SaveSettings(app);
+    }
     return 0;
 }
 
 LRESULT OnCopyData(AppState* app, const COPYDATASTRUCT* data) {
     if (!data || data->cbData != kHandOffBytes || !data->lpData) return 0;
     const wchar_t* path = static_cast<const wchar_t*>(data->lpData);
-    if (path[0] == 0) return 0;
+    if (path[0] == 0) return app->resumeOnStart ? BringForward(app) : 0;
     std::memset(app->pathBuffer, 0, sizeof(app->pathBuffer));
     // The first 260 units only: a longer string stays terminated by the
     // zeros behind it.

@@ -17,7 +17,8 @@ void ParseCommandLine(wchar_t* out, const wchar_t* commandLine);
 // waiting a few seconds at most.
 enum HandOff {
     HandOffNone,        // no running window, it refused the path, or it went away
-    HandOffAccepted,    // the running instance took the path
+    HandOffAccepted,    // the running instance took the path (or, with an
+                        // empty one and Resume on Start, came forward)
     HandOffUnanswered,  // it is hung: the send timed out
 };
 HandOff HandOffToRunningInstance(const wchar_t* pathBuffer);
@@ -25,6 +26,11 @@ HandOff HandOffToRunningInstance(const wchar_t* pathBuffer);
 // Registers both window classes and creates the main window at
 // (windowX, windowY, windowWidth, windowHeight). Returns null on failure.
 HWND CreateMainWindow(AppState* app);
+
+// The opening at start: the path from the command line when there is one,
+// else, with Resume on Start, the saved place (see OpenResumePoint), else
+// nothing.
+void OpenAtStart(AppState* app);
 
 // GetMessage loop with the quit-to-close conversion; returns the exit code.
 int RunMessageLoop(AppState* app);

@@ -40,6 +40,15 @@ bool BelongsToAnEarlierTrack(AppState* app, LPARAM deviceId) {
     return openedAt != 0 && earlierBy != 0 && earlierBy <= kStaleEndWindowMs;
 }
 
+// Resume on Start: the saved place goes to the thread with the one
+// selection it was made for, once; every other track starts as usual.
+void HandOverSavedPlace(AppState* app) {
+    const bool ours = app->resumePending && app->resumeSelection == app->selectionSerial;
+    app->snapStartMs = ours ? app->resumeFromMs : 0;
+    app->snapStartPaused = ours ? app->resumePaused : 0;
+    app->resumePending = 0;
+}
+
 }  // namespace
 
 void PlayNextAfterEnd(AppState* app) {
@@ -62,6 +71,7 @@ LRESULT OnSnapshot(AppState* app, WPARAM code) {
     case SNAP_TRACK_PATH:
         CopyText(app->snapPath, app->currentPath, kBufferUnits - 1);
         app->snapSelection = app->selectionSerial;
+        HandOverSavedPlace(app);
         break;
     case SNAP_SEEK:
         app->snapSeekFraction = app->seekFraction;

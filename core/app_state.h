@@ -73,6 +73,7 @@ enum StatusKind : int32_t {
     StatusNoAudio = 4,
     StatusPathTooLong = 5,
     StatusDeviceStuck = 6,
+    StatusFolderGone = 7,
 };
 
 // Regions under the pointer; 1 and 3 are not used.
@@ -147,9 +148,10 @@ enum CommandId : int32_t {
     CMD_DECREASE_SIZE = 9038,
     CMD_ABOUT = 9039,
     CMD_EXIT = 9040,
+    CMD_RESUME = 9041,
 };
 constexpr int32_t kFirstCommand = 9001;
-constexpr int32_t kLastCommand = 9040;
+constexpr int32_t kLastCommand = 9041;
 
 // File-type bits of fileTypes.
 constexpr uint32_t TYPE_MP3 = 0x01;
@@ -167,13 +169,22 @@ constexpr UINT_PTR kTickTimerId = 1;
 constexpr UINT kTickMs = 50;
 constexpr int32_t kKillTicks = 800;
 constexpr DWORD kSnapshotTimeoutMs = 8000;
-constexpr int kSettingCount = 12;   // values under the registry key
+constexpr int kSettingCount = 13;   // numeric settings under the registry key
 
 extern const wchar_t kProductName[];  // "Pebbletune": class name, title, first status
 
 // One track list entry: a full path of at most 259 units and its terminator.
 struct TrackEntry {
     wchar_t path[kPathUnits];
+};
+
+// Where the player would go on from at its next start: the path that was
+// opened (its search gave the list), the track and its place in it.
+struct ResumePoint {
+    wchar_t opened[kPathUnits];
+    wchar_t track[kPathUnits];
+    uint32_t positionMs;
+    int32_t paused;
 };
 
 struct MediaDevice {
@@ -231,6 +242,7 @@ struct AppState {
     int32_t includeSubdirs;
     std::atomic<uint32_t> fileTypes;  // read live by the search thread
     int32_t alwaysOnTop;
+    int32_t resumeOnStart;
     uint32_t volume;
     int32_t sizeFactor;
     int32_t windowX;
@@ -279,11 +291,25 @@ struct AppState {
     uint32_t settingsWritten[kSettingCount];
     uint32_t settingsSeen[kSettingCount];
     int32_t settingsTicks;
+    // Resume on Start: the place as last written (empty paths: none stored),
+    // as the last settings look saw it, and the looks since the last write;
+    // see settings/resume_point.h.
+    ResumePoint resumeWritten;
+    ResumePoint resumeSeen;
+    int32_t resumeLooks;
+    // The saved place handed to the playback thread with the one selection
+    // it was made for, at a resume start; cleared when the thread takes its
+    // next track, whichever it is.
+    int32_t resumePending;
+    uint32_t resumeSelection;
+    uint32_t resumeFromMs;
+    int32_t resumePaused;
 
     // Paths and texts.
     wchar_t pathBuffer[kBufferUnits];
     wchar_t currentPath[kBufferUnits];
     wchar_t searchDir[kBufferUnits];
+    wchar_t openedPath[kPathUnits];      // the path whose search gave the list
     wchar_t failedPath[kBufferUnits];
     wchar_t frameText[kBufferUnits];
     wchar_t drawnText[kBufferUnits];
@@ -317,6 +343,8 @@ struct AppState {
     // The track Play Next would go to, for the playback thread to prepare;
     // empty when nothing may be prepared now.
     wchar_t snapNextPath[kBufferUnits];
+    uint32_t snapStartMs;                // a resumed track's saved place, else 0
+    int32_t snapStartPaused;             // a resumed track stands cued there
     float snapSeekFraction;
     wchar_t searchRoot[kBufferUnits];
     int32_t searchDepth;

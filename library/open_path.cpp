@@ -30,6 +30,22 @@ bool WillBeListed(const wchar_t* path, uint32_t fileTypes) {
     return parts.name[0] != 0 && MatchesTypeFilter(parts.name, fileTypes);
 }
 
+// Whether a saved track can go on within the opening of searchPath (already
+// cleaned): it is still there, in the searched folder, or below it when
+// subdirectories are searched. Another type than the search lists (a CD
+// track opened by itself) still plays; the list then simply lacks it.
+bool GoesOnInOpening(const wchar_t* searchPath, const wchar_t* track, bool subdirs) {
+    const DWORD attributes = GetFileAttributesW(track);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+    PathParts opened;
+    SplitPath(&opened, searchPath);
+    PathParts saved;
+    SplitPath(&saved, track);
+    const size_t folder = std::wcslen(opened.directory);
+    if (subdirs) return _wcsnicmp(saved.directory, opened.directory, folder) == 0;
+    return _wcsicmp(saved.directory, opened.directory) == 0;
+}
+
 }  // namespace
 
 void SplitPath(PathParts* parts, const wchar_t* path) {
@@ -156,11 +172,45 @@ void OpenPathBuffer(AppState* app) {
     }
 }
 
+void OpenResumePoint(AppState* app, const ResumePoint& point) {
+    constexpr int32_t kFolderGoneTicks = 100;
+    // The path as it was opened; a file opened then and gone since leaves
+    // its folder, which is what its search covered.
+    CopyZeroFilled(app->pathBuffer, kBufferUnits, point.opened);
+    NormalizePathBuffer(app->pathBuffer);
+    if (!app->pathBuffer[0]) {
+        PathParts parts;
+        SplitPath(&parts, point.opened);
+        CopyZeroFilled(app->pathBuffer, kBufferUnits, parts.directory);
+        NormalizePathBuffer(app->pathBuffer);
+    }
+    if (!app->pathBuffer[0]) {
+        ShowStatusKind(app, StatusFolderGone, kFolderGoneTicks);
+        return;
+    }
+    if (!GoesOnInOpening(app->pathBuffer, point.track, app->includeSubdirs != 0)) {
+        OpenPathBuffer(app);
+        return;
+    }
+    if (!FitsAsSearchPath(app)) return;
+    // As an opened file that the search will list: the track starts now and
+    // the order built when the search ends finds it as its current track.
+    if (app->soundGate && Load(app->playbackState) == Running) ResetEvent(app->soundGate);
+    StartSearch(app);
+    CopyZeroFilled(app->currentPath, kBufferUnits, point.track);
+    PlayCurrentPath(app);
+    app->resumePending = 1;
+    app->resumeSelection = app->selectionSerial;
+    app->resumeFromMs = point.positionMs;
+    app->resumePaused = point.paused;
+}
+
 void StartSearch(AppState* app) {
     if (!MayRunNow(app, kSlotMain, DEFER_START_SEARCH)) return;
     // The opened path is chosen now; its selection may wait for the search.
     app->successorOwed = 0;
     CopyZeroFilled(app->currentPath, kBufferUnits, app->pathBuffer);
+    CopyZeroFilled(app->openedPath, kPathUnits, app->pathBuffer);
     PathParts parts;
     SplitPath(&parts, app->currentPath);
     // For a directory currentPath and searchDir come out equal; the rebuilt

@@ -30,6 +30,14 @@ bool FitsAsSearchPath(AppState* app);
 // will list starts at once, anything else waits for the search; a missing
 // or too long path opens nothing (and plays what a removal left owed).
 void OpenPathBuffer(AppState* app);
+// Resume on Start: opens point.opened as the user had opened it and starts
+// point.track at once from its saved place while the search runs. A track
+// that is gone leaves an ordinary open of the path; a path gone altogether
+// (and, for a file, its folder) the empty face and a "folder not found"
+// notice.
+void OpenResumePoint(AppState* app, const ResumePoint& point);
+// Makes pathBuffer the current and the opened path, its folder the search
+// folder, and starts the search.
 void StartSearch(AppState* app);
 // Steps shared by StartSearch and Include Subdirectories: marks the search
 // running, replaces the old thread handle, computes the token and starts the

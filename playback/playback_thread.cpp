@@ -164,6 +164,41 @@ void PrepareCdTrack(AppState* app, PlaybackWork* work) {
     ReportStatus(app, STATUS_TEXT, reinterpret_cast<LPARAM>(kCdAudioText), true);
 }
 
+// A saved place in the last second of a track is the end of a track that
+// had played out: going on from there would only end it again at once.
+constexpr uint32_t kPlayedOutMs = 1000;
+
+// Runs on the playback thread, once the track is open and its lengths are
+// known. A resumed track goes on from its saved place (from its beginning
+// when the place is past its end or in its last second), a CD track from
+// its own start. A paused one stands cued there, shown paused, with no play
+// sent: Toggle then finds the device stopped and plays from playFrom.
+// Returns true when the track must not start playing in this pass.
+bool CueSavedPlace(AppState* app, PlaybackWork* work) {
+    const uint32_t saved = app->snapStartMs;
+    const bool paused = app->snapStartPaused != 0;
+    if ((saved == 0 && !paused) || DeviceGivenUp()) return false;
+    if (Load(app->cdTrack)) {
+        work->shownPosition = work->playFrom;
+    } else if (work->barLength > 0.0f && static_cast<float>(saved) + kPlayedOutMs < work->barLength) {
+        work->shownPosition = saved;
+        // In clock mode the saved place is on the bar's scale; the device
+        // goes to the same fraction of its own length, as a seek does.
+        const float fraction = static_cast<float>(saved) / work->barLength;
+        work->playFrom = work->clockMode
+                             ? TruncateToUnsigned(fraction * static_cast<float>(work->deviceLength))
+                             : saved;
+    }
+    Store(app->positionMs, work->shownPosition);
+    if (!paused) return false;
+    Store(app->device.deviceState, DEV_PAUSED);
+    Store(app->redraw, 1);
+    return true;
+}
+
+// Runs on the playback thread. Returns true when the track is open and
+// should start playing in this pass.
+
 // Runs on the playback thread, as watched reads.
 void ScanTrack(void* context) {
     auto* work = static_cast<PlaybackWork*>(context);
@@ -226,7 +261,7 @@ bool OpenTrack(AppState* app, PlaybackWork* work) {
         ReportStatus(app, STATUS_TEXT, reinterpret_cast<LPARAM>(work->parts.stem), true);
     }
     SetDisplayWindow(app, app->videoWindow);
-    return true;
+    return !CueSavedPlace(app, work);
 }
 
 // Runs on the playback thread.

@@ -16,6 +16,7 @@ const MenuItem kTopItems[] = {
     {0, nullptr},
     {CMD_SHUFFLE, L"S&huffle"},
     {CMD_SUBDIRS, L"&Include Subdirectories"},
+    {CMD_RESUME, L"&Resume on Start"},
 };
 
 const MenuItem kTypeItems[] = {
@@ -167,6 +168,7 @@ void UpdateMenuStates(AppState* app) {
     const uint32_t types = Load(app->fileTypes);
     SetCheck(menu, CMD_SHUFFLE, app->shuffle != 0);
     SetCheck(menu, CMD_SUBDIRS, app->includeSubdirs != 0);
+    SetCheck(menu, CMD_RESUME, app->resumeOnStart != 0);
     SetCheck(menu, CMD_TYPE_AAC, (types & TYPE_AAC) != 0);
     SetCheck(menu, CMD_TYPE_M4A, (types & TYPE_M4A) != 0);
     SetCheck(menu, CMD_TYPE_FLAC, (types & TYPE_FLAC) != 0);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "playback/media_device.h"
+#include "settings/resume_point.h"
 #include "settings/window_position.h"
 #include "skin/skin_state.h"
 
@@ -30,7 +31,7 @@ constexpr uint32_t kSwitchableTypes = TYPE_AAC | TYPE_M4A | TYPE_MIDI | TYPE_WAV
 constexpr int32_t kSettleTicks = 10;
 
 const wchar_t* const kValueNames[kSettingCount] = {
-    L"After", L"Color", L"FontType", L"Shuffle", L"Size", L"Slim",
+    L"After", L"Color", L"FontType", L"Resume", L"Shuffle", L"Size", L"Slim",
     L"Subdir", L"Top", L"Types", L"Volume", L"X", L"Y"};
 
 // Takes a stored value only when it is exactly what the player writes, a
@@ -83,6 +84,7 @@ void SetDefaults(AppState* app, uint32_t volume) {
     app->halfHeight = 0;
     app->includeSubdirs = 0;
     app->alwaysOnTop = 0;
+    app->resumeOnStart = 0;
     Store(app->fileTypes, kDefaultTypes);
     app->volume = volume;
     app->windowX = kDefaultX;
@@ -98,6 +100,7 @@ bool ReadStoredValues(AppState* app) {
     ReadInt(key, L"After", &app->afterPlayback);
     ReadUint(key, L"Color", &app->baseColor);
     ReadInt(key, L"FontType", &app->fontType);
+    ReadInt(key, L"Resume", &app->resumeOnStart);
     ReadInt(key, L"Shuffle", &app->shuffle);
     ReadInt(key, L"Size", &app->sizeFactor);
     ReadInt(key, L"Slim", &app->halfHeight);
@@ -121,6 +124,9 @@ void RepairValues(AppState* app) {
     Store(app->fileTypes, types);
     app->includeSubdirs &= 1;
     app->alwaysOnTop &= 1;
+    // Only a 1 the player wrote itself turns resuming on: anything else
+    // would start playing what the user never asked for.
+    if (app->resumeOnStart != 1) app->resumeOnStart = 0;
 }
 
 void CheckPosition(AppState* app) {
@@ -153,10 +159,11 @@ uint32_t Dword(int32_t value) { return static_cast<uint32_t>(value); }
 // The values as they are stored, in the order of kValueNames.
 void CollectValues(const AppState* app, uint32_t* out) {
     const uint32_t values[kSettingCount] = {
-        Dword(app->afterPlayback), app->baseColor,          Dword(app->fontType),
-        Dword(app->shuffle),       Dword(app->sizeFactor),  Dword(app->halfHeight),
-        Dword(app->includeSubdirs), Dword(app->alwaysOnTop), Load(app->fileTypes),
-        app->volume,               Dword(app->windowX),     Dword(app->windowY)};
+        Dword(app->afterPlayback),  app->baseColor,           Dword(app->fontType),
+        Dword(app->resumeOnStart),  Dword(app->shuffle),      Dword(app->sizeFactor),
+        Dword(app->halfHeight),     Dword(app->includeSubdirs), Dword(app->alwaysOnTop),
+        Load(app->fileTypes),       app->volume,              Dword(app->windowX),
+        Dword(app->windowY)};
     std::memcpy(out, values, sizeof(values));
 }
 
@@ -207,6 +214,9 @@ void LoadSettings(AppState* app) {
         RepairValues(app);
         CheckPosition(app);
     }
+    // What is stored is also what was last written: an unchanged place is
+    // not written again.
+    if (app->resumeOnStart) LoadResumePoint(&app->resumeWritten);
 
     LayoutSkin(app);
     const Rect& skin = app->layout.skinRect;
@@ -242,4 +252,5 @@ void StoreChangedSettings(AppState* app) {
     const bool settled = std::memcmp(values, app->settingsSeen, sizeof(values)) == 0;
     std::memcpy(app->settingsSeen, values, sizeof(values));
     if (settled && std::memcmp(values, app->settingsWritten, sizeof(values)) != 0) WriteValues(app);
+    LookAtResumePoint(app);
 }

@@ -1,4 +1,4 @@
-// The twelve settings in the per-user registry.
+// The thirteen numeric settings in the per-user registry.
 #pragma once
 #include "core/app_state.h"
 

@@ -388,6 +388,7 @@ void StatusLineText(const AppState* app, wchar_t* out) {
     case StatusNoAudio: CopyText(out, L"searching... no audio found", kBufferUnits - 1); break;
     case StatusPathTooLong: CopyText(out, L"path too long", kBufferUnits - 1); break;
     case StatusDeviceStuck: CopyText(out, L"device not responding", kBufferUnits - 1); break;
+    case StatusFolderGone: CopyText(out, L"folder not found", kBufferUnits - 1); break;
     case StatusVolume:
         FormatStatusNumber(out, app->mutedVolume ? L"Mute" : L"Volume %u", VolumeThousandths(app->volume));
         break;

@@ -147,6 +147,8 @@ TEST_F(CopyDataTest, RefusesEveryMalformedPayloadAndChangesNothing) {
         const char* name;
         DWORD size;
         void* data;
+        int32_t resume = 0;
+        LRESULT result = 0;
     };
     const Case cases[] = {
         {"size 1022", 1022, payload},
@@ -154,10 +156,14 @@ TEST_F(CopyDataTest, RefusesEveryMalformedPayloadAndChangesNothing) {
         {"size 520", 520, payload},
         {"null data", 1024, nullptr},
         {"empty first unit", 1024, empty},
+        // A second launch without a path: a resuming player comes forward.
+        {"empty first unit, resuming", 1024, empty, 1, 1},
+        {"size 1022, resuming", 1022, empty, 1, 0},
     };
     for (const Case& c : cases) {
         COPYDATASTRUCT data = {0, c.size, c.data};
-        EXPECT_EQ(OnCopyData(app, &data), 0) << c.name;
+        app->resumeOnStart = c.resume;
+        EXPECT_EQ(OnCopyData(app, &data), c.result) << c.name;
         EXPECT_STREQ(app->pathBuffer, L"C:\\before") << c.name;
         EXPECT_EQ(app->deferredSlots[kSlotMain], 0) << c.name;
     }

@@ -7,7 +7,11 @@
 #include "app/tick.h"
 #include "core/deferral.h"
 #include "app/window.h"
+#include "support/library_support.h"
 #include "support/window_fixture.h"
+
+#include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -275,6 +279,67 @@ TEST_F(PlayerWindowTest, APlaybackThreadThatNeverEndsIsLeftBehindOnThe801stTick)
     DWORD code = 1;
     GetExitCodeThread(thread, &code);
     EXPECT_EQ(code, 0u);
+}
+
+// What a start opens: the command line's path, else with Resume on Start the
+// saved place (paused at 61 s), found again in what is left of it. A real
+// search; the parked playback thread leaves the play requests in commandFlags.
+TEST_F(PlayerWindowTest, AStartOpensThePathGivenElseTheSavedPlace) {
+    ASSERT_TRUE(ParkPlaybackThread(app));
+    const std::wstring dir = MakeTempDir(L"pt-resume") + L"\\";
+    ASSERT_TRUE(TouchFiles(dir, {L"a.mp3", L"b.mp3", L"c.mp3"}));
+    ASSERT_TRUE(CreateDirectoryW((dir + L"other").c_str(), nullptr));
+    struct Case {
+        const char* name;
+        int32_t resume;
+        std::wstring given, opened, track;
+        std::wstring searchDir, current;  // expected; no search dir: no search
+        bool startsAtOnce;                // the saved track, from its place
+        int32_t status;
+    };
+    const Case cases[] = {
+        {"the saved track", 1, L"", dir, dir + L"b.mp3", dir, dir + L"b.mp3", true, StatusShowText},
+        {"a file was opened", 1, L"", dir + L"a.mp3", dir + L"c.mp3", dir, dir + L"c.mp3", true, StatusShowText},
+        {"the file opened is gone", 1, L"", dir + L"x.mp3", dir + L"b.mp3", dir, dir + L"b.mp3", true, StatusShowText},
+        {"the track is gone", 1, L"", dir, dir + L"x.mp3", dir, dir, false, StatusShowText},
+        {"the folder is gone", 1, L"", dir + L"x\\", dir + L"x\\a.mp3", L"", L"", false, StatusFolderGone},
+        {"a path given wins", 1, dir + L"other", dir, dir + L"b.mp3", dir + L"other\\", dir + L"other\\", false, StatusShowText},
+        {"resuming off", 0, L"", dir, dir + L"b.mp3", L"", L"", false, StatusShowText},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (wchar_t* text : {app->pathBuffer, app->currentPath, app->searchDir}) {
+            std::memset(text, 0, kBufferUnits * sizeof(wchar_t));
+        }
+        app->commandFlags = 0;
+        app->statusKind = StatusShowText;
+        app->resumePending = 0;
+        app->resumeOnStart = c.resume;
+        app->resumeWritten = {};
+        CopyText(app->resumeWritten.opened, c.opened.c_str(), kPathUnits - 1);
+        CopyText(app->resumeWritten.track, c.track.c_str(), kPathUnits - 1);
+        app->resumeWritten.positionMs = 61000;
+        app->resumeWritten.paused = 1;
+        CopyText(app->pathBuffer, c.given.c_str(), kPathUnits - 1);
+        const uint32_t serial = app->selectionSerial;
+        OpenAtStart(app);
+        EXPECT_EQ(std::wstring(app->searchDir), c.searchDir);
+        EXPECT_EQ(std::wstring(app->currentPath), c.current);
+        EXPECT_EQ(app->statusKind, c.status);
+        EXPECT_EQ((app->commandFlags & PB_PLAY) != 0, c.startsAtOnce);
+        EXPECT_EQ(app->resumePending == 1 && app->resumeSelection == app->selectionSerial &&
+                      app->resumeFromMs == 61000 && app->resumePaused == 1, c.startsAtOnce);
+        ASSERT_TRUE(WaitForSearch(app));
+        // Found in the new list, the saved track is its current track and is
+        // not started a second time; an ordinary open selects once.
+        EXPECT_EQ(app->selectionSerial, serial + (c.searchDir.empty() ? 0 : 1));
+        if (!c.startsAtOnce) continue;
+        const std::vector<std::wstring> listed = TrackPaths(app);
+        const auto at = std::find(listed.begin(), listed.end(), c.track);
+        EXPECT_EQ(Load(app->currentTrack), static_cast<int32_t>(at - listed.begin()));
+    }
+    DeleteTree(dir);
+    EXPECT_TRUE(CloseAndWait(app));
 }
 
 }  // namespace

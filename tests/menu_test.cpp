@@ -35,8 +35,8 @@ protected:
     AppState* app = nullptr;
 };
 
-constexpr int kTypesPosition = 8;
-constexpr int kNavigatePosition = 10;
+constexpr int kTypesPosition = 9;
+constexpr int kNavigatePosition = 11;
 
 struct Item {
     int32_t id;            // 0: separator; -1: submenu
@@ -83,7 +83,7 @@ TEST_F(MenuTest, ItemsIdsAndTextsInOrder) {
         {9001, L"&Open File...\tCtrl+O"}, {9002, L"Open &Directory...\tCtrl+D"}, {0, nullptr},
         {9003, L"&Play/Pause\tSpace"},    {9004, L"&Stop\tPeriod"},             {0, nullptr},
         {9005, L"S&huffle"},              {9006, L"&Include Subdirectories"},
-        {-1, L"Include File &Types"},     {0, nullptr},
+        {9041, L"&Resume on Start"},      {-1, L"Include File &Types"},     {0, nullptr},
         {-1, L"&Navigate"},               {-1, L"&Volume"},
         {-1, L"&After Playback"},         {-1, L"&Font"},
         {-1, L"&Window"},                 {0, nullptr},
@@ -104,19 +104,19 @@ TEST_F(MenuTest, ItemsIdsAndTextsInOrder) {
                            {9036, L"&Minimize"}, {0, nullptr}, {9035, L"&Color..."}, {0, nullptr},
                            {9037, L"&Increase Size\tCtrl++"}, {9038, L"&Decrease Size\tCtrl+-"}};
     HMENU menu = app->contextMenu;
-    ExpectItems(GetSubMenu(menu, 8), types, "types");
-    ExpectItems(GetSubMenu(menu, 10), navigate, "navigate");
-    ExpectItems(GetSubMenu(menu, 11), volume, "volume");
-    ExpectItems(GetSubMenu(menu, 12), after, "after playback");
-    ExpectItems(GetSubMenu(menu, 13), font, "font");
-    ExpectItems(GetSubMenu(menu, 14), window, "window");
+    ExpectItems(GetSubMenu(menu, 9), types, "types");
+    ExpectItems(GetSubMenu(menu, 11), navigate, "navigate");
+    ExpectItems(GetSubMenu(menu, 12), volume, "volume");
+    ExpectItems(GetSubMenu(menu, 13), after, "after playback");
+    ExpectItems(GetSubMenu(menu, 14), font, "font");
+    ExpectItems(GetSubMenu(menu, 15), window, "window");
 
-    EXPECT_EQ(app->fileTypesMenu, GetSubMenu(menu, 8));
-    EXPECT_EQ(app->navigateMenu, GetSubMenu(menu, 10));
-    EXPECT_EQ(app->volumeMenu, GetSubMenu(menu, 11));
-    EXPECT_EQ(app->afterPlaybackMenu, GetSubMenu(menu, 12));
-    EXPECT_EQ(app->fontMenu, GetSubMenu(menu, 13));
-    EXPECT_EQ(app->windowMenu, GetSubMenu(menu, 14));
+    EXPECT_EQ(app->fileTypesMenu, GetSubMenu(menu, 9));
+    EXPECT_EQ(app->navigateMenu, GetSubMenu(menu, 11));
+    EXPECT_EQ(app->volumeMenu, GetSubMenu(menu, 12));
+    EXPECT_EQ(app->afterPlaybackMenu, GetSubMenu(menu, 13));
+    EXPECT_EQ(app->fontMenu, GetSubMenu(menu, 14));
+    EXPECT_EQ(app->windowMenu, GetSubMenu(menu, 15));
 }
 
 TEST_F(MenuTest, RebuildingReplacesTheOldMenu) {
@@ -124,7 +124,7 @@ TEST_F(MenuTest, RebuildingReplacesTheOldMenu) {
     ASSERT_EQ(1, BuildContextMenu(app));
     EXPECT_NE(old, app->contextMenu);
     EXPECT_FALSE(IsMenu(old));
-    EXPECT_EQ(19, GetMenuItemCount(app->contextMenu));
+    EXPECT_EQ(20, GetMenuItemCount(app->contextMenu));
 }
 
 TEST_F(MenuTest, GreyStatesFollowTheSituation) {
@@ -154,7 +154,7 @@ TEST_F(MenuTest, GreyStatesFollowTheSituation) {
         {"searching while playing", Running, DEV_PLAYING, 7, 11, false, false, true, true, true, false, false, false},
     };
     const int32_t neverGrey[] = {9001, 9002, 9014, 9015, 9016, 9017, 9018, 9019, 9020, 9021, 9022,
-                                 9023, 9024, 9028, 9032, 9033, 9034, 9035, 9036, 9039, 9040};
+                                 9023, 9024, 9028, 9032, 9033, 9034, 9035, 9036, 9039, 9040, 9041};
     for (const Case& c : cases) {
         Store(app->searchState, c.search);
         Store(app->device.deviceState, c.device);
@@ -186,15 +186,16 @@ TEST_F(MenuTest, CheckMarksFollowTheSettings) {
         uint32_t types;
         int32_t top;
         int32_t half;
+        int32_t resume;
     };
     const Case cases[] = {
-        {0, 0, 0x03, 0, 0},
-        {1, 1, 0x7F, 1, 1},
-        {1, 0, 0x07, 0, 1},   // AAC
-        {0, 1, 0x0B, 1, 0},   // M4A
-        {0, 0, 0x43, 0, 0},   // FLAC
-        {0, 0, 0x13, 0, 0},   // MIDI
-        {0, 0, 0x23, 0, 0},   // WAV
+        {0, 0, 0x03, 0, 0, 0},
+        {1, 1, 0x7F, 1, 1, 1},
+        {1, 0, 0x07, 0, 1, 0},   // AAC
+        {0, 1, 0x0B, 1, 0, 1},   // M4A
+        {0, 0, 0x43, 0, 0, 1},   // FLAC
+        {0, 0, 0x13, 0, 0, 0},   // MIDI
+        {0, 0, 0x23, 0, 0, 0},   // WAV
     };
     struct TypeItem {
         int32_t id;
@@ -207,11 +208,13 @@ TEST_F(MenuTest, CheckMarksFollowTheSettings) {
         Store(app->fileTypes, c.types);
         app->alwaysOnTop = c.top;
         app->halfHeight = c.half;
+        app->resumeOnStart = c.resume;
         UpdateMenuStates(app);
         EXPECT_EQ(c.shuffle != 0, Checked(9005)) << "types " << c.types;
         EXPECT_EQ(c.subdirs != 0, Checked(9006)) << "types " << c.types;
         EXPECT_EQ(c.top != 0, Checked(9033)) << "types " << c.types;
         EXPECT_EQ(c.half != 0, Checked(9034)) << "types " << c.types;
+        EXPECT_EQ(c.resume != 0, Checked(9041)) << "types " << c.types;
         for (const TypeItem& t : typeItems) {
             EXPECT_EQ((c.types & t.bit) != 0, Checked(t.id)) << "types " << c.types << " item " << t.id;
         }

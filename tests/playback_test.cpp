@@ -174,6 +174,51 @@ TEST_F(PlaybackTest, CdTrackPlaysFromItsTrackToTheEndOfTheDisc) {
     }
 }
 
+// Resume on Start: the saved place goes with its one selection. A paused
+// track stands cued there with no play sent until Play/Pause; a place in
+// the last second or past the end, and a CD track, start where the track does.
+TEST_F(PlaybackTest, AResumedTrackGoesOnFromItsSavedPlace) {
+    struct Case {
+        const wchar_t* name;
+        uint32_t saved;
+        int32_t paused;
+        uint32_t from;
+    };
+    const Case cases[] = {
+        {L"a.wma", 30000, 0, 30000}, {L"a.wma", 30000, 1, 30000}, {L"a.wma", 59500, 0, 0},
+        {L"a.wma", 90000, 1, 0},     {L"Track03.cda", 12345, 1, 2000 + 2 * 10000},
+    };
+    InstallScriptedMci(app);
+    EditScript([](MciScript& s) {
+        s.length = 60000;
+        s.tracks = 4;
+        s.firstTrackMs = 2000;
+        s.trackMs = 10000;
+    });
+    Start();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.saved << (c.paused ? " paused" : ""));
+        ClearCalls();
+        app->resumePending = 1;
+        app->resumeSelection = app->selectionSerial;
+        app->resumeFromMs = c.saved;
+        app->resumePaused = c.paused;
+        Play(dir + L"\\" + c.name);
+        if (c.paused) {
+            ASSERT_TRUE(WaitForState(DEV_PAUSED));
+            PumpFor(300);
+            EXPECT_EQ(CountCalls(MCI_PLAY), 0u);
+            EXPECT_EQ(Load(app->positionMs), c.from);
+            SignalPlayback(app, PB_TOGGLE);
+        }
+        ASSERT_TRUE(PumpUntil([] { return CountCalls(MCI_PLAY) == 1; }, kWaitMs));
+        EXPECT_EQ(LastPlayFrom(), c.from);
+        // Taken once: the next track starts at its beginning.
+        ASSERT_TRUE(PlayScripted(dir + L"\\b.wma"));
+        EXPECT_EQ(LastPlayFrom(), 0u);
+    }
+}
+
 TEST_F(PlaybackTest, FailedCloseKeepsTheDeviceAndFailsTheNextOpen) {
     InstallScriptedMci(app);
     EditScript([](MciScript& s) {

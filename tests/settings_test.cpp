@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "app/commands.h"
+#include "settings/resume_point.h"
 #include "settings/settings.h"
 #include "settings/window_position.h"
 #include "support/window_fixture.h"
@@ -257,6 +258,7 @@ TEST_F(SettingsTest, StoredValuesAreRepaired) {
     auto shuffle = [](AppState* a) -> int64_t { return a->shuffle; };
     auto subdir = [](AppState* a) -> int64_t { return a->includeSubdirs; };
     auto top = [](AppState* a) -> int64_t { return a->alwaysOnTop; };
+    auto resume = [](AppState* a) -> int64_t { return a->resumeOnStart; };
     auto font = [](AppState* a) -> int64_t { return a->fontType; };
     auto color = [](AppState* a) -> int64_t { return a->baseColor; };
     auto volume = [](AppState* a) -> int64_t { return a->volume; };
@@ -280,6 +282,10 @@ TEST_F(SettingsTest, StoredValuesAreRepaired) {
         {L"Shuffle", 5, shuffle, 1},
         {L"Subdir", 6, subdir, 0},
         {L"Top", 0xFFFFFFFFu, top, 1},
+        // Only exactly 1 turns resuming on; odd values too read as off.
+        {L"Resume", 1, resume, 1},
+        {L"Resume", 3, resume, 0},
+        {L"Resume", 0xFFFFFFFFu, resume, 0},
         // Out-of-range fonts are mended when the window makes its font.
         {L"FontType", 11, font, 11},
         {L"Color", 0x00C01234, color, 0x00C01234},
@@ -372,7 +378,7 @@ TEST_F(SettingsTest, ValuesOfAnotherTypeOrSizeKeepTheDefault) {
     }
 }
 
-TEST_F(SettingsTest, SaveWritesTwelveFourByteDwords) {
+TEST_F(SettingsTest, SaveWritesEveryValueAsAFourByteDword) {
     ASSERT_TRUE(MakeWindow(2));
     SetWindowPos(app->mainWindow, nullptr, 321, 123, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     app->afterPlayback = AFTER_REPEAT;
@@ -382,6 +388,7 @@ TEST_F(SettingsTest, SaveWritesTwelveFourByteDwords) {
     app->halfHeight = 1;
     app->includeSubdirs = 1;
     app->alwaysOnTop = 0;
+    app->resumeOnStart = 1;
     Store(app->fileTypes, 0x5B);
     app->volume = 43210;
     SaveSettings(app);
@@ -391,7 +398,7 @@ TEST_F(SettingsTest, SaveWritesTwelveFourByteDwords) {
         uint32_t expected;
     };
     const Case cases[] = {
-        {L"After", 2}, {L"Color", 0x00A1B2C3}, {L"FontType", 6}, {L"Shuffle", 1},
+        {L"After", 2}, {L"Color", 0x00A1B2C3}, {L"FontType", 6}, {L"Resume", 1}, {L"Shuffle", 1},
         {L"Size", 2},  {L"Slim", 1},           {L"Subdir", 1},   {L"Top", 0},
         {L"Types", 0x5B}, {L"Volume", 43210},  {L"X", 321},      {L"Y", 123},
     };
@@ -409,7 +416,7 @@ TEST_F(SettingsTest, SaveWritesTwelveFourByteDwords) {
     RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, nullptr,
                      nullptr, nullptr, nullptr);
     RegCloseKey(key);
-    EXPECT_EQ(12u, count);
+    EXPECT_EQ(13u, count);
 
     // What was saved loads back unchanged.
     CloseAndWait(app);
@@ -463,6 +470,61 @@ TEST_F(SettingsTest, ChangesAreComparedEveryHalfSecond) {
         app->afterPlayback = AFTER_REPEAT;
         for (int tick = 0; tick < c.first; ++tick) StoreChangedSettings(app);
         EXPECT_EQ(ReadStored(L"After").present, c.second) << c.first << " ticks";
+    }
+}
+
+// Resume on Start: a change of track or standing is written once it has
+// held still for a look (an open passes through "stopped"), a moving
+// position every few seconds, the place at the close at once; nothing while
+// off, between a selection and its open, or once switched off.
+TEST_F(SettingsTest, TheResumePointIsWrittenWhenItSettles) {
+    const wchar_t kA[] = L"C:\\M\\a.mp3";
+    const wchar_t kB[] = L"C:\\M\\b.mp3";
+    struct Step {
+        const char* name;
+        int32_t resume;
+        int32_t device;
+        const wchar_t* track;
+        uint32_t position;
+        bool opened;  // the device has the current selection open
+        int looks;    // -1: the close instead
+        const wchar_t* stored;  // expected afterwards; null: nothing stored
+        uint32_t storedPosition;
+        uint32_t storedPaused;
+    };
+    const Step steps[] = {
+        {"off", 0, DEV_PLAYING, kA, 1000, true, 3, nullptr, 0, 0},
+        {"one look", 1, DEV_PLAYING, kA, 1000, true, 1, nullptr, 0, 0},
+        {"held still", 1, DEV_PLAYING, kA, 1200, true, 1, kA, 1200, 0},
+        {"moving", 1, DEV_PLAYING, kA, 3000, true, 8, kA, 1200, 0},
+        {"a few seconds on", 1, DEV_PLAYING, kA, 3500, true, 2, kA, 3500, 0},
+        {"paused", 1, DEV_PAUSED, kA, 3600, true, 2, kA, 3600, 1},
+        {"resumed", 1, DEV_PLAYING, kA, 3700, true, 2, kA, 3700, 0},
+        {"opening the next", 1, DEV_STOPPED, kB, 0, true, 1, kA, 3700, 0},
+        {"between tracks", 1, DEV_PLAYING, kB, 0, false, 3, kA, 3700, 0},
+        {"stopped", 1, DEV_STOPPED, kB, 900, true, 2, kB, 0, 1},
+        {"the next plays", 1, DEV_PLAYING, kB, 100, true, 2, kB, 100, 0},
+        {"at the close", 1, DEV_PLAYING, kB, 2500, true, -1, kB, 2500, 0},
+        {"switched off", 0, DEV_PLAYING, kB, 2600, true, 3, nullptr, 0, 0},
+    };
+    CopyText(app->openedPath, L"C:\\M\\", kPathUnits - 1);
+    app->selectionSerial = 5;
+    for (const Step& s : steps) {
+        if (app->resumeOnStart != s.resume) OnCommand(app, CMD_RESUME);
+        Store(app->device.deviceState, s.device);
+        CopyText(app->currentPath, s.track, kPathUnits - 1);
+        Store(app->positionMs, s.position);
+        Store(app->openedSelection, s.opened ? 5 : 4);
+        if (s.looks < 0) StoreResumePointNow(app);
+        for (int tick = 0; tick < 10 * s.looks; ++tick) StoreChangedSettings(app);
+        ResumePoint stored;
+        const bool present = LoadResumePoint(&stored);
+        EXPECT_EQ(s.stored != nullptr, present) << s.name;
+        if (!s.stored || !present) continue;
+        EXPECT_STREQ(L"C:\\M\\", stored.opened) << s.name;
+        EXPECT_STREQ(s.stored, stored.track) << s.name;
+        EXPECT_EQ(s.storedPosition, stored.positionMs) << s.name;
+        EXPECT_EQ(s.storedPaused, static_cast<uint32_t>(stored.paused)) << s.name;
     }
 }
 

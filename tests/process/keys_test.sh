@@ -2,7 +2,7 @@
 # The real player on a private X server: Ctrl+H halves the window, a right
 # click, Shift+F10 and the Applications key each open the context menu and
 # Escape closes it, Alt+X ends the process
-# cleanly and the twelve settings are then in the registry.
+# cleanly and the thirteen settings are then in the registry.
 # Usage: keys_test.sh PEBBLETUNE_EXE BUILD_DIR SOURCE_DIR
 set -uo pipefail
 exe=$1
@@ -91,6 +91,7 @@ wine reg query "$key" </dev/null >"$work/reg.txt" 2>/dev/null 9>&- || fail "no s
 expected="After 0x3
 Color 0x4080
 FontType 0x0
+Resume 0x0
 Shuffle 0x0
 Size 0x1
 Slim 0x1
@@ -110,7 +111,7 @@ while read -r name value; do
   if [ -n "$value" ] && [ "$got" != "$value" ]; then fail "value $name is $got, expected $value"; fi
   count=$((count + 1))
 done <<<"$expected"
-[ "$count" = 12 ] || fail "checked $count values"
+[ "$count" = 13 ] || fail "checked $count values"
 stored=$(tr -d '\r' <"$work/reg.txt" | awk '$2 ~ /^REG_/' | wc -l)
-[ "$stored" = 12 ] || fail "the key holds $stored values, expected 12"
+[ "$stored" = 13 ] || fail "the key holds $stored values, expected 13"
 echo "keys_test: passed"

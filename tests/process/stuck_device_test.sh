@@ -4,7 +4,7 @@
 # all, beside a good tone. Opened first, the stuck file is given up and the
 # tone plays; Ctrl+T and a close then end the process within 20 s with "Top"
 # saved. A close while the open is still stuck ends it as promptly, and
-# saves all twelve values of a first run. A wave file no device can play
+# saves all thirteen values of a first run. A wave file no device can play
 # (0 channels) fails like a file that will not open instead of crashing the
 # system's wave driver: the tone beside it plays, and Ctrl+T reaches the
 # registry while the player runs. Every kind of wave file the encoders here
@@ -71,7 +71,7 @@ start_player "$stuck_path"
 sleep 2
 close_player "during the stuck open"
 count=$(wine reg query "$key" </dev/null 2>/dev/null 9>&- | tr -d '\r' | awk '$2 == "REG_DWORD"' | wc -l)
-[ "$count" = 12 ] || pt_fail "the key holds $count values after the stuck close, expected 12"
+[ "$count" = 13 ] || pt_fail "the key holds $count values after the stuck close, expected 13"
 # --- 3: the impossible wave file first, a wave tone beside it (WAV enabled).
 mkdir -p "$work/waves"
 sox -n -r 44100 -c 2 -b 16 "$work/waves/b tone.wav" synth 10 sine 440 vol 0.4 2>/dev/null || pt_fail "no tone"
