@@ -9,6 +9,7 @@
 
 #include <cwchar>
 
+#include "app/system_dll.h"
 #include "skin/pointer.h"
 #include "skin/render.h"
 
@@ -49,7 +50,7 @@ AccessLibraries s_libraries;
 
 template <class Fn>
 void Resolve(Fn* fn, const wchar_t* dll, const char* name) {
-    HMODULE module = LoadLibraryW(dll);
+    HMODULE module = LoadSystemLibrary(dll);
     *fn = module ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
 }
 

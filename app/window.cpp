@@ -12,6 +12,7 @@
 #include "app/commands.h"
 #include "app/deferred.h"
 #include "app/desktop_input.h"
+#include "app/system_dll.h"
 #include "app/worker_protocol.h"
 #include "library/open_path.h"
 #include "library/play_order.h"
@@ -43,7 +44,7 @@ void ExtendFrame(AppState* app, HWND window) {
     constexpr UINT kFrameFlags =
         SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOOWNERZORDER | SWP_FRAMECHANGED;
     bool extended = false;
-    HMODULE dwm = LoadLibraryW(L"Dwmapi.dll");
+    HMODULE dwm = LoadSystemLibrary(L"Dwmapi.dll");
     if (dwm) {
         auto extend = reinterpret_cast<DwmExtendFrameFn>(
             reinterpret_cast<void*>(GetProcAddress(dwm, "DwmExtendFrameIntoClientArea")));

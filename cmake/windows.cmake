@@ -58,6 +58,35 @@ target_include_directories(Pebbletune PRIVATE ${CMAKE_BINARY_DIR}/generated ${CM
 target_compile_options(Pebbletune PRIVATE ${APP_WARNINGS} ${APP_NO_EXCEPTIONS})
 target_link_libraries(Pebbletune PRIVATE pebbletune_core)
 set_target_properties(Pebbletune PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+# Windows takes only its "known" DLLs from the system folder before the exe's
+# own; the player's other imports (the media library, the common controls)
+# must not be found beside a portable exe in Downloads.
+if(MSVC)
+  target_link_options(Pebbletune PRIVATE /DEPENDENTLOADFLAG:0x800)
+elseif(MINGW)
+  # The GNU linker here offers no dependent-load flag, so those two are
+  # delay-loaded: each loads at its first call, after wWinMain has confined
+  # the search to the system folder. Their delay import libraries are made
+  # from the export lists of the ordinary ones.
+  find_program(MINGW_NM x86_64-w64-mingw32-nm REQUIRED)
+  find_program(MINGW_DLLTOOL x86_64-w64-mingw32-dlltool REQUIRED)
+  foreach(dll winmm comctl32)
+    find_library(${dll}_IMPORTS lib${dll}.a REQUIRED)
+    execute_process(COMMAND ${MINGW_NM} -g --defined-only ${${dll}_IMPORTS} OUTPUT_VARIABLE symbols)
+    string(REGEX MATCHALL "\n[0-9a-f]+ T [A-Za-z0-9_]+" exports "${symbols}")
+    list(TRANSFORM exports REPLACE "^\n[0-9a-f]+ T " "")
+    list(REMOVE_DUPLICATES exports)
+    list(JOIN exports "\n" exports)
+    set(delay ${CMAKE_BINARY_DIR}/generated/${dll}_delay)
+    file(WRITE ${delay}.def "LIBRARY ${dll}.dll\nEXPORTS\n${exports}\n")
+    execute_process(COMMAND ${MINGW_DLLTOOL} --input-def ${delay}.def --dllname ${dll}.dll
+                    --output-delaylib ${delay}.a RESULT_VARIABLE failed)
+    if(failed)
+      message(FATAL_ERROR "dlltool could not make ${delay}.a")
+    endif()
+    target_link_libraries(Pebbletune PRIVATE ${delay}.a)
+  endforeach()
+endif()
 if(MINGW)
   # One self-contained exe: only system DLLs are imported.
   target_link_options(Pebbletune PRIVATE -static -municode)
