@@ -64,12 +64,22 @@ set_target_properties(Pebbletune PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BIN
 if(MSVC)
   target_link_options(Pebbletune PRIVATE /DEPENDENTLOADFLAG:0x800)
 elseif(MINGW)
-  # The GNU linker here offers no dependent-load flag, so those two are
-  # delay-loaded: each loads at its first call, after wWinMain has confined
-  # the search to the system folder. Their delay import libraries are made
-  # from the export lists of the ordinary ones.
+  # Those two are delay-loaded instead: each loads at its first call, after
+  # wWinMain has confined the search to the system folder. The GNU linker
+  # here offers neither a dependent-load flag nor delay-loading, so it is
+  # given a delay import library; lld makes the delay tables itself from an
+  # import library of its own format. Both are made from the export lists of
+  # the ordinary import libraries.
+  include(CheckLinkerFlag)
+  check_linker_flag(CXX "-Wl,--delayload=winmm.dll" LINKER_DELAYLOADS)
+  if(LINKER_DELAYLOADS)
+    find_program(DELAY_DLLTOOL llvm-dlltool REQUIRED)
+    set(delay_output -m i386:x86-64 -l)
+  else()
+    find_program(DELAY_DLLTOOL x86_64-w64-mingw32-dlltool REQUIRED)
+    set(delay_output --output-delaylib)
+  endif()
   find_program(MINGW_NM x86_64-w64-mingw32-nm REQUIRED)
-  find_program(MINGW_DLLTOOL x86_64-w64-mingw32-dlltool REQUIRED)
   foreach(dll winmm comctl32)
     find_library(${dll}_IMPORTS lib${dll}.a REQUIRED)
     execute_process(COMMAND ${MINGW_NM} -g --defined-only ${${dll}_IMPORTS} OUTPUT_VARIABLE symbols)
@@ -79,12 +89,15 @@ elseif(MINGW)
     list(JOIN exports "\n" exports)
     set(delay ${CMAKE_BINARY_DIR}/generated/${dll}_delay)
     file(WRITE ${delay}.def "LIBRARY ${dll}.dll\nEXPORTS\n${exports}\n")
-    execute_process(COMMAND ${MINGW_DLLTOOL} --input-def ${delay}.def --dllname ${dll}.dll
-                    --output-delaylib ${delay}.a RESULT_VARIABLE failed)
+    execute_process(COMMAND ${DELAY_DLLTOOL} -d ${delay}.def -D ${dll}.dll ${delay_output} ${delay}.a
+                    RESULT_VARIABLE failed)
     if(failed)
-      message(FATAL_ERROR "dlltool could not make ${delay}.a")
+      message(FATAL_ERROR "${DELAY_DLLTOOL} could not make ${delay}.a")
     endif()
     target_link_libraries(Pebbletune PRIVATE ${delay}.a)
+    if(LINKER_DELAYLOADS)
+      target_link_options(Pebbletune PRIVATE -Wl,--delayload=${dll}.dll)
+    endif()
   endforeach()
 endif()
 if(MINGW)
