@@ -82,7 +82,6 @@ TEST(Accessibility, PressesActOnlyWhileTheFaceTakesClicks) {
     AppState* app = ResetWithDefaults();
     HWND window = CreatePlayerWindow(app);
     ASSERT_TRUE(window);
-    PumpFor(50);
     IAccessible* a = nullptr;
     ASSERT_EQ(S_OK, AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
                                                reinterpret_cast<void**>(&a)));
