@@ -9,6 +9,7 @@
 
 #include <cwchar>
 
+#include "core/system_dll.h"
 #include "skin/hit_regions.h"
 #include "skin/render.h"
 
@@ -49,7 +50,7 @@ AccessLibraries s_libraries;
 
 template <class Fn>
 void Resolve(Fn* fn, const wchar_t* dll, const char* name) {
-    HMODULE module = LoadLibraryW(dll);
+    HMODULE module = LoadSystemLibrary(dll);
     *fn = module ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
 }
 
@@ -322,6 +323,9 @@ public:
         if (child.lVal == CHILDID_SELF) return DISP_E_MEMBERNOTFOUND;
         const ChildInfo& info = kChildren[child.lVal - 1];
         if (!info.message) return DISP_E_MEMBERNOTFOUND;
+        // An open dialog (Open, Colour, About) disables the face: a click on
+        // it does nothing then, and neither does a reader's press.
+        if (!IsWindowEnabled(window)) return E_FAIL;
         // Posted like a click's, so the reader's call returns before the
         // command runs (the menu, for one, would hold it until it closes).
         WPARAM wParam = info.command;
@@ -380,6 +384,7 @@ private:
         case ChildMenu: state |= STATE_SYSTEM_HASPOPUP; break;
         default: break;
         }
+        if (info.message && !IsWindowEnabled(app->mainWindow)) state |= STATE_SYSTEM_UNAVAILABLE;
         // Half height draws neither the text nor the seek bar.
         if (app->halfHeight && (child == ChildStatus || child == ChildPosition)) state |= STATE_SYSTEM_INVISIBLE;
         return state;

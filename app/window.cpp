@@ -16,6 +16,7 @@
 #include "app/desktop_input.h"
 #include "app/worker_messages.h"
 #include "core/deferral.h"
+#include "core/system_dll.h"
 #include "core/worker_protocol.h"
 #include "library/open_path.h"
 #include "library/play_order.h"
@@ -48,7 +49,7 @@ void ExtendFrame(AppState* app, HWND window) {
     constexpr UINT kFrameFlags =
         SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOOWNERZORDER | SWP_FRAMECHANGED;
     bool extended = false;
-    HMODULE dwm = LoadLibraryW(L"Dwmapi.dll");
+    HMODULE dwm = LoadSystemLibrary(L"Dwmapi.dll");
     if (dwm) {
         auto extend = reinterpret_cast<DwmExtendFrameFn>(
             reinterpret_cast<void*>(GetProcAddress(dwm, "DwmExtendFrameIntoClientArea")));

@@ -103,6 +103,21 @@ if(MINGW)
   target_link_options(vanishing_window PRIVATE -static)
 endif()
 
+# Holds the installed exe without a window for the installer test.
+add_executable(suspended_start ${CMAKE_SOURCE_DIR}/tests/tools/suspended_start.cpp)
+target_compile_options(suspended_start PRIVATE ${TEST_WARNINGS})
+if(MINGW)
+  target_link_options(suspended_start PRIVATE -static -municode)
+endif()
+
+# Planted beside a copy of the player under system libraries' names.
+add_library(planted_dll SHARED ${CMAKE_SOURCE_DIR}/tests/tools/planted_dll.cpp)
+set_target_properties(planted_dll PROPERTIES PREFIX "")
+target_compile_options(planted_dll PRIVATE ${TEST_WARNINGS})
+if(MINGW)
+  target_link_options(planted_dll PRIVATE -static)
+endif()
+
 # Process-level tests: scripts that run Pebbletune.exe itself. The installer
 # test starts the Explorer verbs through run_verb, as the shell would.
 add_executable(run_verb ${CMAKE_SOURCE_DIR}/tests/process/run_verb.cpp)

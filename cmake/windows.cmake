@@ -59,6 +59,48 @@ target_include_directories(Pebbletune PRIVATE ${CMAKE_BINARY_DIR}/generated ${CM
 target_compile_options(Pebbletune PRIVATE ${APP_WARNINGS} ${APP_NO_EXCEPTIONS})
 target_link_libraries(Pebbletune PRIVATE pebbletune_core)
 set_target_properties(Pebbletune PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+# Windows takes only its "known" DLLs from the system folder before the exe's
+# own; the player's other imports (the media library, the common controls)
+# must not be found beside a portable exe in Downloads.
+if(MSVC)
+  target_link_options(Pebbletune PRIVATE /DEPENDENTLOADFLAG:0x800)
+elseif(MINGW)
+  # Those two are delay-loaded instead: each loads at its first call, after
+  # wWinMain has confined the search to the system folder. The GNU linker
+  # here offers neither a dependent-load flag nor delay-loading, so it is
+  # given a delay import library; lld makes the delay tables itself from an
+  # import library of its own format. Both are made from the export lists of
+  # the ordinary import libraries.
+  include(CheckLinkerFlag)
+  check_linker_flag(CXX "-Wl,--delayload=winmm.dll" LINKER_DELAYLOADS)
+  if(LINKER_DELAYLOADS)
+    find_program(DELAY_DLLTOOL llvm-dlltool REQUIRED)
+    set(delay_output -m i386:x86-64 -l)
+  else()
+    find_program(DELAY_DLLTOOL x86_64-w64-mingw32-dlltool REQUIRED)
+    set(delay_output --output-delaylib)
+  endif()
+  find_program(MINGW_NM x86_64-w64-mingw32-nm REQUIRED)
+  foreach(dll winmm comctl32)
+    find_library(${dll}_IMPORTS lib${dll}.a REQUIRED)
+    execute_process(COMMAND ${MINGW_NM} -g --defined-only ${${dll}_IMPORTS} OUTPUT_VARIABLE symbols)
+    string(REGEX MATCHALL "\n[0-9a-f]+ T [A-Za-z0-9_]+" exports "${symbols}")
+    list(TRANSFORM exports REPLACE "^\n[0-9a-f]+ T " "")
+    list(REMOVE_DUPLICATES exports)
+    list(JOIN exports "\n" exports)
+    set(delay ${CMAKE_BINARY_DIR}/generated/${dll}_delay)
+    file(WRITE ${delay}.def "LIBRARY ${dll}.dll\nEXPORTS\n${exports}\n")
+    execute_process(COMMAND ${DELAY_DLLTOOL} -d ${delay}.def -D ${dll}.dll ${delay_output} ${delay}.a
+                    RESULT_VARIABLE failed)
+    if(failed)
+      message(FATAL_ERROR "${DELAY_DLLTOOL} could not make ${delay}.a")
+    endif()
+    target_link_libraries(Pebbletune PRIVATE ${delay}.a)
+    if(LINKER_DELAYLOADS)
+      target_link_options(Pebbletune PRIVATE -Wl,--delayload=${dll}.dll)
+    endif()
+  endforeach()
+endif()
 if(MINGW)
   # One self-contained exe: only system DLLs are imported.
   target_link_options(Pebbletune PRIVATE -static -municode)

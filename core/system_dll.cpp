@@ -8,12 +8,16 @@ namespace {
 // later calls cost one GetModuleHandle-like lookup.
 template <class Fn>
 Fn Resolve(const wchar_t* dll, const char* name) {
-    HMODULE module = LoadLibraryW(dll);
+    HMODULE module = LoadSystemLibrary(dll);
     if (!module) return nullptr;
     return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
 
 }  // namespace
+
+HMODULE LoadSystemLibrary(const wchar_t* name) {
+    return LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
 
 BOOL OpenFileDialog(OPENFILENAMEW* ofn) {
     using Fn = BOOL(WINAPI*)(OPENFILENAMEW*);

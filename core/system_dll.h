@@ -7,6 +7,12 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+// Loads a system DLL from the system folder only. Any other folder could
+// hold a planted file of that name: the portable exe typically runs from
+// Downloads, where a web page can leave one, and Windows takes only its
+// "known" DLLs from the system folder before the exe's own.
+HMODULE LoadSystemLibrary(const wchar_t* name);
+
 // Each returns what the system function returns, or its failure value when
 // the DLL or the function cannot be found.
 BOOL OpenFileDialog(OPENFILENAMEW* ofn);

@@ -103,22 +103,51 @@ VIAddVersionKey "LegalCopyright" "Copyright (C) 2026 ${PUBLISHER}"
 
 ; A running player holds its exe open until its process has ended, which can
 ; be a while after its window has gone (it closes the device and saves its
-; settings on the way out): ask each one to close and wait for its process,
-; at most 10 seconds in all. One that is still there makes the file steps fail.
+; settings on the way out): ask each window to close, then wait for every
+; process of the installed exe, with a window or not, at most 10 seconds in
+; all. One that is still there makes the file steps fail.
 !macro CloseRunningPlayer
   System::Call 'kernel32::GetTickCount() i .R5'
   IntOp $R5 $R5 + 10000
   ${Do}
-    FindWindow $R0 "Pebbletune"
     System::Call 'kernel32::GetTickCount() i .R4'
     IntOp $R4 $R5 - $R4
-    ${If} $R0 == 0
-    ${OrIf} $R4 <= 0
+    ${If} $R4 <= 0
       ${Break}
     ${EndIf}
-    System::Call 'user32::GetWindowThreadProcessId(p R0, *i .R2)'
-    System::Call 'kernel32::OpenProcess(i 0x00100000, i 0, i R2) p .R3'
-    System::Call 'user32::PostMessageW(p R0, i ${WM_CLOSE}, p 0, p 0)'
+    StrCpy $R3 0
+    FindWindow $R0 "Pebbletune"
+    ${If} $R0 != 0
+      System::Call 'user32::GetWindowThreadProcessId(p R0, *i .R2)'
+      System::Call 'kernel32::OpenProcess(i 0x00100000, i 0, i R2) p .R3'
+      System::Call 'user32::PostMessageW(p R0, i ${WM_CLOSE}, p 0, p 0)'
+    ${Else}
+      ; The first process whose image is the installed exe, opened to wait on
+      ; (SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION); PROCESSENTRY32W is
+      ; 568 bytes, its process id at offset 8.
+      System::Call 'kernel32::CreateToolhelp32Snapshot(i 2, i 0) p .R6'
+      System::Alloc 568
+      Pop $R7
+      System::Call '*$R7(i 568)'
+      System::Call 'kernel32::Process32FirstW(p R6, p R7) i .R1'
+      ${DoWhile} $R1 <> 0
+        System::Call '*$R7(i, i, i .R2)'
+        System::Call 'kernel32::OpenProcess(i 0x00101000, i 0, i R2) p .R3'
+        System::Call 'kernel32::QueryFullProcessImageNameW(p R3, i 0, w .R8, *i ${NSIS_MAX_STRLEN}) i .R9'
+        ${If} $R9 <> 0
+        ${AndIf} $R8 == "$INSTDIR\${EXE}"
+          ${Break}
+        ${EndIf}
+        System::Call 'kernel32::CloseHandle(p R3)'
+        StrCpy $R3 0
+        System::Call 'kernel32::Process32NextW(p R6, p R7) i .R1'
+      ${Loop}
+      System::Free $R7
+      System::Call 'kernel32::CloseHandle(p R6)'
+      ${If} $R3 = 0
+        ${Break}
+      ${EndIf}
+    ${EndIf}
     ${If} $R3 = 0
       Sleep 200
     ${Else}

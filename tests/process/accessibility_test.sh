@@ -3,6 +3,10 @@
 # (msaa_checker.exe) under the null display driver: the tree, its places,
 # presses through the default action and the events they raise. Two 30 s
 # tones in a folder give it something to play and a Next to go to.
+# The player runs as a copy in a folder where files named like the system
+# libraries it loads (at start, at its first sound, at a reader's first
+# request) have been planted; none of them may load. Windows has no builtin
+# libraries, so Wine is told to prefer files (native) for those names.
 # Usage: accessibility_test.sh PEBBLETUNE_EXE BUILD_DIR SOURCE_DIR
 set -uo pipefail
 exe=$1
@@ -18,4 +22,16 @@ run() { bash "$build_dir/wine-run.sh" "$@"; }
 key='HKCU\Software\Tallowen\Pebbletune'
 run reg delete "$key" /f >/dev/null 2>&1
 run reg add "$key" /v Volume /t REG_DWORD /d 30000 /f >/dev/null || exit 1
-run "$build_dir/msaa_checker.exe" "$(run winepath -w "$exe")" "$(run winepath -w "$work/music")"
+mkdir "$work/Downloads" && cp "$exe" "$work/Downloads/Pebbletune.exe" || exit 1
+overrides='HKCU\Software\Wine\AppDefaults\Pebbletune.exe\DllOverrides'
+trap 'run reg delete "$overrides" /f >/dev/null 2>&1; rm -rf "$work"' EXIT
+for name in Dwmapi oleacc winmm comctl32; do
+  cp "$build_dir/planted_dll.dll" "$work/Downloads/$name.dll" || exit 1
+  run reg add "$overrides" /v "$name" /d native,builtin /f >/dev/null || exit 1
+done
+run "$build_dir/msaa_checker.exe" "$(run winepath -w "$work/Downloads/Pebbletune.exe")" "$(run winepath -w "$work/music")"
+status=$?
+for marker in "$work"/Downloads/*.loaded; do
+  [ -e "$marker" ] && { echo "FAIL: the planted ${marker##*/} was loaded" >&2; status=1; }
+done
+exit $status

@@ -7,8 +7,9 @@
 # from there; a second run of it, and the MP3 verb, hand their paths to the
 # running player and exit 0; the silent uninstall removes all it added and
 # keeps the settings, /PURGE removes those too (closing a running player
-# first); beside a player that does not end both fail; the zip's exe runs
-# from a folder with spaces in its path.
+# first); beside a player that does not end both fail, beside one whose
+# window has gone but whose process still ends both wait and succeed; the
+# zip's exe runs from a folder with spaces in its path.
 # Usage: installer_test.sh PEBBLETUNE_EXE BUILD_DIR SOURCE_DIR
 set -uo pipefail
 exe=$1
@@ -116,6 +117,13 @@ plays_from() {  # plays_from PID DIR_OR_FILE
   return 1
 }
 gone() { ! kill -0 "$1" 2>/dev/null; }
+# A player whose window has gone while its process still ends, for 5 s: a
+# process of the installed exe started suspended, with no window to find.
+hold_exe() {
+  wine "$build_dir/suspended_start.exe" 5000 "$player_win" </dev/null >/dev/null 2>&1 9>&- &
+  within 10 player_running || fail "the installed exe did not start suspended"
+}
+player_running() { [ -n "$(players_of "$player_win")" ]; }
 no_player_window() { [ -z "$(pt_player_windows)" ]; }
 
 # --- silent install
@@ -202,6 +210,7 @@ within 30 gone "$pid" || fail "the player did not close on Alt+X"
 w reg query "$settings" >/dev/null || fail "the player saved no settings"
 
 # --- silent uninstall: all gone but the settings
+hold_exe
 timeout 60 wine "$install_unix/Uninstall.exe" /S </dev/null >/dev/null 2>&1 9>&- || fail "the silent uninstall failed"
 # The uninstaller runs on from a copy of itself after wine returns.
 within 30 test ! -e "$install_unix" || fail "$install_dir is still there"
@@ -227,6 +236,8 @@ timeout 60 wine "$install_unix/Uninstall.exe" /S "_?=$install_dir" </dev/null >/
 kill -CONT "$player_pid"
 within 30 gone "$player_pid" || fail "the player did not close once it could"
 player_pid=""
+hold_exe
+timeout 60 wine "$setup" /S </dev/null >/dev/null 2>&1 9>&- || fail "the install beside an ending player failed"
 wine "$install_unix/Pebbletune.exe" </dev/null >/dev/null 2>&1 9>&- &
 player_pid=$!
 pt_wait_windows 1 || fail "the installed player opened no window"
