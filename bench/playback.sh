@@ -6,6 +6,11 @@
 # its folder, at the top of a library of 100,000 names in 200 folders with
 # Include Subdirectories on, and for the library folder itself (median of 5,
 # interleaved);
+# the gap between two tracks of an album played with Play Next (from one
+# track's end notice to the next one's play answered, median of 11 switches)
+# for the player with and without the next track prepared, with every file
+# read made 300 ms slower, beside the bare device's floor (the next track
+# opened and cued on a second device, played at the notice);
 # and the CPU the player's process uses over CPU_SECONDS (default 30) while
 # the window idles with nothing open and while a track plays (median of 5
 # processes each; wineserver is another process and is not counted).
@@ -45,6 +50,15 @@ printf '  file alone in its folder              %7.1f\n' "$lone"
 printf '  file at the top of the library        %7.1f  (%.2f x the lone file; goal <= 1.3)\n' \
   "$top" "$(awk -v t="$top" -v l="$lone" 'BEGIN { print t / l }')"
 printf '  the library folder (drawn track)      %7.1f\n' "$folder"
+
+album="$data/album"
+[ -f "$album/12.mp3" ] || run album "$(winepath -w "$album")"
+winalbum=$(winepath -w "$album")
+echo "Gap between two tracks with Play Next, 2-second MP3s, median of 11 (ms):"
+for how in bare prepared unprepared prepared-slow unprepared-slow; do
+  read -r gap < <(run gap "$winalbum" "$how")
+  printf '  %-32s %7.1f\n' "$how" "$gap"
+done
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 idle=$(for _ in 1 2 3 4 5; do run cpu "$seconds"; done | median)

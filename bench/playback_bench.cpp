@@ -11,6 +11,13 @@
 //   playback_bench firstsound DIR      median time from the hand-off to the first
 //                                      sound: the lone file, the library's top.mp3
 //                                      and the library folder, runs interleaved
+//   playback_bench album DIR           writes DIR\01.mp3 ... (2-second tracks)
+//   playback_bench gap DIR HOW         median time from one track's end notice to the
+//                                      next one's play answered, over the folder with
+//                                      Play Next: HOW is bare (two devices, the second
+//                                      cued, played at the notice), prepared,
+//                                      unprepared, or either with -slow (every file
+//                                      read takes 300 ms longer)
 #include <windows.h>
 #include <mmsystem.h>
 #include <objbase.h>
@@ -21,11 +28,15 @@
 #include <cstdlib>
 #include <cwchar>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "app/worker_messages.h"
 #include "core/worker_protocol.h"
+#include "library/open_path.h"
+#include "playback/media_device.h"
+#include "playback/playback_thread.h"
 #include "native/support/mp3_writer.h"
 #include "support/window_fixture.h"
 
@@ -267,6 +278,130 @@ int Cpu(int seconds, const wchar_t* path) {
     return stillPlaying ? 0 : 1;
 }
 
+
+constexpr int kAlbumTracks = 12;  // eleven switches
+constexpr double kAlbumTrackSeconds = 2.0;
+constexpr DWORD kSlowReadMs = 300;
+
+int Album(const std::wstring& dir) {
+    CreateDirectoryW(dir.c_str(), nullptr);
+    const std::vector<uint8_t> bytes = MakeSilentMp3(kAlbumTrackSeconds);
+    for (int i = 1; i <= kAlbumTracks; ++i) {
+        wchar_t name[16];
+        std::swprintf(name, 16, L"\\%02d.mp3", i);
+        if (!WriteFileBytes(dir + name, bytes.data(), bytes.size())) return 1;
+    }
+    return 0;
+}
+
+std::mutex g_playLock;
+std::vector<double> g_plays;  // when each play was answered
+
+MCIERROR WINAPI TimedSend(MCIDEVICEID id, UINT command, DWORD_PTR flags, DWORD_PTR params) {
+    const MCIERROR answer = mciSendCommandW(id, command, flags, params);
+    if (command == MCI_PLAY && answer == 0) {
+        std::lock_guard<std::mutex> hold(g_playLock);
+        g_plays.push_back(NowMs());
+    }
+    return answer;
+}
+
+BOOL WINAPI SlowRead(HANDLE file, LPVOID out, DWORD count, LPDWORD got, LPOVERLAPPED overlapped) {
+    Sleep(kSlowReadMs);
+    return ReadFile(file, out, count, got, overlapped);
+}
+
+// For each end notice, the first play answered after it.
+double MedianGap(const std::vector<double>& notices) {
+    std::lock_guard<std::mutex> hold(g_playLock);
+    std::vector<double> gaps;
+    for (const double notice : notices) {
+        const auto next = std::lower_bound(g_plays.begin(), g_plays.end(), notice);
+        if (next != g_plays.end()) gaps.push_back(*next - notice);
+    }
+    return gaps.empty() ? -1.0 : Median(gaps);
+}
+
+// Pumps until count end notices have arrived, noting when each did.
+bool CollectEnds(int count, std::vector<double>* notices, const std::function<void(LPARAM)>& atEnd) {
+    const double deadline = NowMs() + count * (kAlbumTrackSeconds * 1000.0 + kWaitMs);
+    while (static_cast<int>(notices->size()) < count && NowMs() < deadline) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == MM_MCINOTIFY && msg.wParam == MCI_NOTIFY_SUCCESSFUL) {
+                notices->push_back(NowMs());
+                if (atEnd) atEnd(msg.lParam);
+            }
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
+    }
+    return static_cast<int>(notices->size()) >= count;
+}
+
+MCIDEVICEID OpenCued(const std::wstring& path) {
+    MCI_OPEN_PARMSW open = {};
+    open.lpstrDeviceType = L"MPEGVideo";
+    open.lpstrElementName = path.c_str();
+    if (TimedSend(0, MCI_OPEN, MCI_OPEN_TYPE | MCI_OPEN_ELEMENT | MCI_WAIT, reinterpret_cast<DWORD_PTR>(&open))) return 0;
+    MCI_SET_PARMS set = {};
+    set.dwTimeFormat = MCI_FORMAT_MILLISECONDS;
+    TimedSend(open.wDeviceID, MCI_SET, MCI_SET_TIME_FORMAT | MCI_WAIT, reinterpret_cast<DWORD_PTR>(&set));
+    MCI_GENERIC_PARMS cue = {};
+    TimedSend(open.wDeviceID, MCI_CUE, MCI_WAIT, reinterpret_cast<DWORD_PTR>(&cue));
+    return open.wDeviceID;
+}
+
+bool PlayNotifying(MCIDEVICEID id, HWND notify) {
+    MCI_PLAY_PARMS play = {};
+    play.dwCallback = reinterpret_cast<DWORD_PTR>(notify);
+    return TimedSend(id, MCI_PLAY, MCI_NOTIFY | MCI_FROM, reinterpret_cast<DWORD_PTR>(&play)) == 0;
+}
+
+// The floor: each next track opened and cued on a second device while the
+// one before plays, played the moment its end notice arrives.
+int BareGap(const std::wstring& dir) {
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    HWND notify = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    const auto track = [&](int i) {
+        wchar_t name[16];
+        std::swprintf(name, 16, L"\\%02d.mp3", i % kAlbumTracks + 1);
+        return dir + name;
+    };
+    MCIDEVICEID playing = OpenCued(track(0));
+    MCIDEVICEID next = OpenCued(track(1));
+    if (!playing || !next || !PlayNotifying(playing, notify)) return 1;
+    int played = 1;
+    std::vector<double> notices;
+    const bool done = CollectEnds(kAlbumTracks - 1, &notices, [&](LPARAM) {
+        PlayNotifying(next, notify);
+        MCI_GENERIC_PARMS close = {};
+        mciSendCommandW(playing, MCI_CLOSE, MCI_WAIT, reinterpret_cast<DWORD_PTR>(&close));
+        playing = next;
+        next = OpenCued(track(++played));
+    });
+    std::printf("%.1f\n", MedianGap(notices));
+    return done ? 0 : 1;
+}
+
+int PlayerGap(const std::wstring& dir, const std::wstring& how) {
+    if (how == L"bare") return BareGap(dir);
+    g_prepareLeadMs = how.compare(0, 8, L"prepared") == 0 ? g_prepareLeadMs : 0;
+    if (how.size() > 5 && how.compare(how.size() - 5, 5, L"-slow") == 0) g_readFile = SlowRead;
+    g_mciSend = TimedSend;
+    AppState* app = ResetWithDefaults();
+    app->afterPlayback = AFTER_NEXT;
+    if (!CreatePlayerWindow(app)) return 1;
+    CopyText(app->pathBuffer, (dir + L"\\01.mp3").c_str(), kBufferUnits - 1);
+    OpenPathBuffer(app);
+    std::vector<double> notices;
+    const bool done = CollectEnds(kAlbumTracks - 1, &notices, nullptr);
+    CloseAndWait(app);
+    std::printf("%.1f\n", MedianGap(notices));
+    return done ? 0 : 1;
+}
+
 }  // namespace
 
 int main() {
@@ -279,6 +414,8 @@ int main() {
     if (argc >= 3 && std::wcscmp(argv[1], L"bare") == 0) return Bare(argv[2]);
     if (argc >= 4 && std::wcscmp(argv[1], L"library") == 0) return Library(argv[2], argv[3]);
     if (argc >= 3 && std::wcscmp(argv[1], L"firstsound") == 0) return FirstSound(argv[2]);
+    if (argc >= 3 && std::wcscmp(argv[1], L"album") == 0) return Album(argv[2]);
+    if (argc >= 4 && std::wcscmp(argv[1], L"gap") == 0) return PlayerGap(argv[2], argv[3]);
     if (argc >= 3 && std::wcscmp(argv[1], L"cpu") == 0) {
         return Cpu(std::max(1, static_cast<int>(std::wcstol(argv[2], nullptr, 10))),
                    argc >= 4 ? argv[3] : nullptr);

@@ -266,8 +266,7 @@ DeviceKeeper* AdoptPreparedDevice(AppState* app, DeviceKeeper* keeper) {
 }
 
 void RetireMediaDevice(AppState* app) {
-    if (t_givenUp) return;
-    Store(app->device.deviceState, DEV_CLOSED);
+    if (!t_givenUp) Store(app->device.deviceState, DEV_CLOSED);
     RetireKeeper(t_keeper);
     t_keeper = nullptr;
 }
@@ -286,8 +285,6 @@ bool OpenMediaDevice(AppState* app, const wchar_t* path) {
     if (SendOpen(app, nullptr, path, kOpenUntypedFlags)) return true;
     if (t_givenUp) return false;
     Store(app->device.deviceState, DEV_CLOSED);
-    RetireKeeper(t_keeper);
-    t_keeper = nullptr;
     return false;
 }
 
@@ -296,8 +293,6 @@ int CloseMediaDevice(AppState* app) {
     if (Load(app->device.deviceState) == DEV_CLOSED) return 0;
     MCI_GENERIC_PARMS close = {};
     if (!SendTransition(app, MCI_CLOSE, MCI_WAIT, &close, DEV_CLOSED)) return 0;
-    RetireKeeper(t_keeper);
-    t_keeper = nullptr;
     return 1;
 }
 

@@ -73,9 +73,10 @@ bool PrepareDevice(DeviceKeeper* keeper, const wchar_t* path, uint32_t* length);
 // Returns the keeper of the device open before, for the caller to retire
 // once the new one plays.
 DeviceKeeper* AdoptPreparedDevice(AppState* app, DeviceKeeper* keeper);
-// Runs on the playback thread: the open device plays no more. Its keeper
-// closes it without the thread waiting, so a close that hangs holds up
-// neither the next track nor anything else.
+// Runs on the playback thread: the open device plays no more, or the thread
+// ends. Its keeper closes it without the thread waiting, so a close that
+// hangs holds up neither the next track nor anything else. (A device closed
+// the ordinary way leaves its keeper to open the next one.)
 void RetireMediaDevice(AppState* app);
 
 // All device commands run on the playback thread.

@@ -582,6 +582,7 @@ unsigned __stdcall PlaybackThread(void* argument) {
     while (!told && KeepsRunning(app)) told = RunPass(app, &work);
     DropPrepared(&work);
     if (!told && Load(app->device.deviceState) != DEV_CLOSED) CloseMediaDevice(app);
+    RetireMediaDevice(app);
     std::free(work.readBuffer);
     work.readBuffer = nullptr;
     // A given-up thread has no say in the close: its token is stale.

@@ -7,6 +7,7 @@
 # libraries it loads (at start, at its first sound, at a reader's first
 # request) have been planted; none of them may load. Windows has no builtin
 # libraries, so Wine is told to prefer files (native) for those names.
+# Then an album of short tones, listened to through the status line.
 # Usage: accessibility_test.sh PEBBLETUNE_EXE BUILD_DIR SOURCE_DIR
 set -uo pipefail
 exe=$1
@@ -34,4 +35,12 @@ status=$?
 for marker in "$work"/Downloads/*.loaded; do
   [ -e "$marker" ] && { echo "FAIL: the planted ${marker##*/} was loaded" >&2; status=1; }
 done
+
+# An album of short tones with Play Next flows from track to track: the
+# status line, read as a reader reads it, never says "opening media..."
+# between two of them.
+mkdir "$work/album" || exit 1
+sox -n -r 44100 -c 2 -b 16 "$work/short.wav" synth 1.5 sine 660 vol 0.4 2>/dev/null || exit 1
+for n in 01 02 03 04 05 06; do lame --quiet -b 128 "$work/short.wav" "$work/album/$n.mp3" || exit 1; done
+run "$build_dir/msaa_checker.exe" "$(run winepath -w "$exe")" "$(run winepath -w "$work/album")" --album || status=1
 exit $status
