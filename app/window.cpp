@@ -142,14 +142,17 @@ HandOff HandOffToRunningInstance(const wchar_t* pathBuffer) {
     // A hung first instance must not hang this launch as well.
     DWORD_PTR accepted = 0;
     SetLastError(0);
+    const DWORD sentAt = GetTickCount();
     if (!SendMessageTimeoutW(running, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data),
                              SMTO_ABORTIFHUNG, kHandOffTimeoutMs, &accepted)) {
         // Only a time-out means the first instance is hung (older systems
-        // leave the error at 0 for it). A window that was destroyed since it
-        // was found, or an instance that refuses our message, leaves this
-        // launch free to start on its own.
+        // leave the error at 0 for it, after the whole wait). A window that
+        // was destroyed since it was found (which can also leave 0, at once),
+        // or an instance that refuses our message, leaves this launch free
+        // to start on its own.
         const DWORD error = GetLastError();
-        return error == ERROR_TIMEOUT || error == 0 ? HandOffUnanswered : HandOffNone;
+        const bool waitedOut = error == 0 && GetTickCount() - sentAt >= kHandOffTimeoutMs;
+        return error == ERROR_TIMEOUT || waitedOut ? HandOffUnanswered : HandOffNone;
     }
     return accepted ? HandOffAccepted : HandOffNone;
 }

@@ -363,8 +363,9 @@ struct AppState {
     // (see media_device.h). The command is stored before its stamp.
     std::atomic<uint64_t> deviceCallSince;
     std::atomic<uint32_t> deviceCallCommand;
-    // Playback threads started and not yet returned: the current one and
-    // any the window went on without (see LeavePlaybackThread).
+    // Playback threads started and not yet returned: the current one, any
+    // the window went on without (see LeavePlaybackThread), and the device
+    // keepers, which a device that never answers may hold for good.
     std::atomic<int32_t> playbackThreadsRunning;
 
     // Drawing resources.

@@ -1,6 +1,6 @@
-// The media device: one MCI device at a time, with the player's own idea of
-// its state kept beside it so the user-interface thread can draw without
-// asking the device.
+// The media device: the one the track plays on (and, near a track's end, the
+// next track's, opened ahead), with the player's own idea of its state kept
+// beside it so the user-interface thread can draw without asking the device.
 #include "playback/media_device.h"
 
 #include <digitalv.h>
