@@ -185,7 +185,9 @@ void NextTrackPath(AppState* app, wchar_t* out) {
     const TrackEntry* list = Load(app->trackList);
     const int32_t* order = Load(app->playOrder);
     if (count < 1 || !list || !order) return;
-    const int32_t next = order[(app->playPosition + 1) % count];
+    int32_t at = (app->playPosition + 1) % count;
+    if (at < 0) at += count;
+    const int32_t next = order[at];
     if (next < 0 || next >= count) return;
     CopyText(out, list[next].path, kPathUnits - 1);
 }
