@@ -429,9 +429,9 @@ bool StartPreparedTrack(AppState* app, PlaybackWork* work) {
     Store(app->positionMs, 0);
     Store(app->seekScale, 0.0f);
     Store(app->cdTrack, 0);
-    // Every end of play posted before this moment was about an older track.
+    // The play below stamps openedAt: every end of play posted before it
+    // was about an older track.
     Store(app->openedSelection, app->snapSelection);
-    Store(app->openedAt, GetTickCount());
     ChooseBarLength(app, work);
     work->lastTick = timeGetTime();
     RestartStillWatch(work);
