@@ -626,7 +626,15 @@ bool ReplacePlaybackThread(AppState* app) {
 }
 
 void EndProcessIfThreadsLeft(AppState* app, UINT exitCode) {
-    // The window waited for its own thread, so whatever still runs was left.
+    // The window waited for its own thread, not for the devices it let go
+    // unwaited: a close, or a preparation still in its open. Ended under
+    // them the process crashes on its way out, so a healthy one is given
+    // the time a closing call has.
+    const DWORD start = GetTickCount();
+    while (app->playbackThreadsRunning.load(std::memory_order_acquire) != 0 &&
+           GetTickCount() - start < kClosingCallLimitMs) {
+        Sleep(10);
+    }
     if (app->playbackThreadsRunning.load(std::memory_order_acquire) == 0) return;
     // The ordinary exit unloads the device's libraries under the decoder
     // that is still inside them, which under Wine crashes the process on

@@ -18,9 +18,11 @@ void LeavePlaybackThread(AppState* app);
 // one in its place, which opens devices of its own. False when the new
 // thread could not start (playbackState is then Idle).
 bool ReplacePlaybackThread(AppState* app);
-// Run when the window is gone and the settings are saved: if a thread that
-// was left is still running, ends the process at once with exitCode;
-// otherwise returns and the process ends the ordinary way.
+// Run when the window is gone and the settings are saved. Devices let go on
+// the way out (the next track's, the one played before) are closed by their
+// own threads, given kClosingCallLimitMs to finish; a thread still running
+// after that was left inside its device, and the process ends at once with
+// exitCode. Otherwise returns and the process ends the ordinary way.
 void EndProcessIfThreadsLeft(AppState* app, UINT exitCode);
 
 // With Play Next, the next track is opened and cued this long before the

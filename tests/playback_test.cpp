@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cwchar>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/worker_messages.h"
@@ -380,7 +381,7 @@ TEST_F(PlaybackTest, OnlyAnOpenOutPastTheBoundFailsItsTrack) {
     }
 }
 
-TEST_F(PlaybackTest, ThreadsLeftInsideTheDeviceEndTheProcessAtOnce) {
+TEST_F(PlaybackTest, ThreadsLeftInsideTheDeviceEndTheProcessWithItsCode) {
     InstallScriptedMci(app);
     Start();
     for (int left = 1; left <= 9; ++left) {  // eight come back and end, the ninth stays inside
@@ -391,6 +392,23 @@ TEST_F(PlaybackTest, ThreadsLeftInsideTheDeviceEndTheProcessAtOnce) {
     }
     ASSERT_TRUE(CloseAndWait(app, kWaitMs));
     EXPECT_EXIT(EndProcessIfThreadsLeft(app, 42), testing::ExitedWithCode(42), "");
+}
+
+// A close while the next track's open is still out: ended under that open,
+// the process crashes on its way out instead of ending with its code.
+TEST_F(PlaybackTest, TheProcessEndWaitsForADeviceStillBeingPrepared) {
+    for (const wchar_t* name : {L"a.wma", L"b.wma"}) ASSERT_FALSE(WriteTestFile(dir, name, {0}).empty());
+    app->afterPlayback = AFTER_NEXT;
+    InstallScriptedMci(app);
+    EditScript([&](MciScript& s) { s.length = 3000, s.position = 100, s.hangOpenOf = dir + L"\\b.wma"; });
+    Start();
+    ASSERT_TRUE(OpenAndWait(app, dir + L"\\"));
+    ASSERT_TRUE(PumpUntil([] { return HungOpens() == 1; }, kWaitMs));
+    ASSERT_TRUE(CloseAndWait(app, kWaitMs));
+    std::thread release([] { Sleep(300), ReleaseHungOpens(); });
+    EndProcessIfThreadsLeft(app, 42);
+    release.join();
+    EXPECT_EQ(app->playbackThreadsRunning.load(), 0);
 }
 
 TEST_F(PlaybackTest, ToggleFollowsTheDevicesOwnMode) {
