@@ -12,6 +12,12 @@ constexpr int32_t kNavigationGuardTicks = 10;
 constexpr int32_t kOpenFailedTicks = 60;
 constexpr int32_t kNoAudioTicks = 100;
 
+// A position taken round the order, either way.
+int32_t WrapPosition(int32_t position, int32_t count) {
+    const int32_t q = position % count;
+    return q < 0 ? q + count : q;
+}
+
 wchar_t FoldLetter(wchar_t c) {
     return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c + (L'a' - L'A')) : c;
 }
@@ -127,8 +133,7 @@ void GoToPosition(AppState* app, int32_t position) {
     const int32_t count = Load(app->trackCount);
     // Every caller checks for tracks first; an empty list has no position.
     if (count < 1) return;
-    int32_t q = position % count;
-    if (q < 0) q += count;
+    const int32_t q = WrapPosition(position, count);
     app->playPosition = q;
     // Whatever was prepared to follow the old position is either the track
     // chosen now (and taken by its play) or no longer next.
@@ -185,9 +190,7 @@ void NextTrackPath(AppState* app, wchar_t* out) {
     const TrackEntry* list = Load(app->trackList);
     const int32_t* order = Load(app->playOrder);
     if (count < 1 || !list || !order) return;
-    int32_t at = (app->playPosition + 1) % count;
-    if (at < 0) at += count;
-    const int32_t next = order[at];
+    const int32_t next = order[WrapPosition(app->playPosition + 1, count)];
     if (next < 0 || next >= count) return;
     CopyText(out, list[next].path, kPathUnits - 1);
 }

@@ -196,8 +196,17 @@ bool CueSavedPlace(AppState* app, PlaybackWork* work) {
     return true;
 }
 
-// Runs on the playback thread. Returns true when the track is open and
-// should start playing in this pass.
+// Runs on the playback thread: what was known of the track before goes,
+// and the face shows the new one from its start.
+void BeginTrack(AppState* app, PlaybackWork* work, const wchar_t* path) {
+    ResetWork(work);
+    std::memcpy(work->trackPath, path, sizeof(work->trackPath));
+    work->trackPath[kBufferUnits - 1] = 0;
+    SplitPath(&work->parts, work->trackPath);
+    Store(app->positionMs, 0);
+    Store(app->seekScale, 0.0f);
+    Store(app->cdTrack, 0);
+}
 
 // Runs on the playback thread, as watched reads.
 void ScanTrack(void* context) {
@@ -212,14 +221,8 @@ void CheckWave(void* context) {
 // Runs on the playback thread, after the track path's snapshot. Returns
 // true when the track is open and should start playing in this pass.
 bool OpenTrack(AppState* app, PlaybackWork* work) {
-    ResetWork(work);
-    std::memcpy(work->trackPath, app->snapPath, sizeof(work->trackPath));
-    work->trackPath[kBufferUnits - 1] = 0;
-    Store(app->positionMs, 0);
-    Store(app->seekScale, 0.0f);
-    Store(app->cdTrack, 0);
+    BeginTrack(app, work, app->snapPath);
     ReportStatus(app, STATUS_TEXT, reinterpret_cast<LPARAM>(kOpeningText), true);
-    SplitPath(&work->parts, work->trackPath);
     // The track that is still open keeps playing during the scan.
     if (SameExtension(work->parts, L".mp3") && !WatchFileRead(app, ScanTrack, work)) return false;
 
@@ -419,16 +422,11 @@ bool StartPreparedTrack(AppState* app, PlaybackWork* work) {
     if (!job || job->state.load(std::memory_order_acquire) != kPrepReady) return false;
     if (std::wcscmp(job->path, app->snapPath) != 0) return false;
     work->prepared = nullptr;
-    ResetWork(work);
-    std::memcpy(work->trackPath, job->path, sizeof(work->trackPath));
-    SplitPath(&work->parts, work->trackPath);
+    BeginTrack(app, work, job->path);
     work->scan = job->scan;
     work->deviceLength = job->length;
     DeviceKeeper* previous = AdoptPreparedDevice(app, job->keeper);
     std::free(job);
-    Store(app->positionMs, 0);
-    Store(app->seekScale, 0.0f);
-    Store(app->cdTrack, 0);
     // The play below stamps openedAt: every end of play posted before it
     // was about an older track.
     Store(app->openedSelection, app->snapSelection);

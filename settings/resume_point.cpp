@@ -35,23 +35,9 @@ void ReadPath(HKEY key, const wchar_t* name, wchar_t* out) {
     }
 }
 
-uint32_t ReadNumber(HKEY key, const wchar_t* name) {
-    DWORD type = 0;
-    DWORD data = 0;
-    DWORD size = sizeof(data);
-    const LSTATUS status =
-        RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&data), &size);
-    return status == ERROR_SUCCESS && type == REG_DWORD && size == sizeof(data) ? data : 0;
-}
-
 void WritePath(HKEY key, const wchar_t* name, const wchar_t* path) {
     const DWORD bytes = static_cast<DWORD>((std::wcslen(path) + 1) * sizeof(wchar_t));
     RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(path), bytes);
-}
-
-void WriteNumber(HKEY key, const wchar_t* name, uint32_t value) {
-    const DWORD data = value;
-    RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof(data));
 }
 
 // The place as the user-interface thread sees it; false when there is none
@@ -88,8 +74,8 @@ void WriteResumePoint(AppState* app, const ResumePoint& point) {
     }
     WritePath(key, kOpenedName, point.opened);
     WritePath(key, kTrackName, point.track);
-    WriteNumber(key, kPositionName, point.positionMs);
-    WriteNumber(key, kPausedName, static_cast<uint32_t>(point.paused));
+    WriteDword(key, kPositionName, point.positionMs);
+    WriteDword(key, kPausedName, static_cast<uint32_t>(point.paused));
     RegCloseKey(key);
     app->resumeWritten = point;
 }
@@ -104,8 +90,10 @@ bool LoadResumePoint(ResumePoint* point) {
     }
     ReadPath(key, kOpenedName, point->opened);
     ReadPath(key, kTrackName, point->track);
-    point->positionMs = ReadNumber(key, kPositionName);
-    point->paused = ReadNumber(key, kPausedName) != 0 ? 1 : 0;
+    ReadDword(key, kPositionName, &point->positionMs);
+    uint32_t paused = 0;
+    ReadDword(key, kPausedName, &paused);
+    point->paused = paused != 0 ? 1 : 0;
     RegCloseKey(key);
     return point->opened[0] != 0;
 }

@@ -11,6 +11,22 @@
 
 const wchar_t kSettingsKey[] = L"Software\\Tallowen\\Pebbletune";
 
+bool ReadDword(HKEY key, const wchar_t* name, uint32_t* value) {
+    DWORD type = 0;
+    DWORD data = 0;
+    DWORD size = sizeof(data);
+    const LSTATUS status =
+        RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&data), &size);
+    if (status != ERROR_SUCCESS || type != REG_DWORD || size != sizeof(data)) return false;
+    *value = data;
+    return true;
+}
+
+void WriteDword(HKEY key, const wchar_t* name, uint32_t value) {
+    const DWORD data = value;
+    RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof(data));
+}
+
 namespace {
 
 constexpr int32_t kDefaultAfter = AFTER_NEXT;
@@ -34,19 +50,6 @@ const wchar_t* const kValueNames[kSettingCount] = {
     L"After", L"Color", L"FontType", L"Resume", L"Shuffle", L"Size", L"Slim",
     L"Subdir", L"Top", L"Types", L"Volume", L"X", L"Y"};
 
-// Takes a stored value only when it is exactly what the player writes, a
-// 4-byte REG_DWORD; anything else leaves the default in place.
-bool ReadDword(HKEY key, const wchar_t* name, uint32_t* value) {
-    DWORD type = 0;
-    DWORD data = 0;
-    DWORD size = sizeof(data);
-    const LSTATUS status =
-        RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&data), &size);
-    if (status != ERROR_SUCCESS || type != REG_DWORD || size != sizeof(data)) return false;
-    *value = data;
-    return true;
-}
-
 void ReadInt(HKEY key, const wchar_t* name, int32_t* field) {
     uint32_t value = 0;
     if (ReadDword(key, name, &value)) *field = static_cast<int32_t>(value);
@@ -59,11 +62,6 @@ void ReadUint(HKEY key, const wchar_t* name, uint32_t* field) {
 void ReadAtomic(HKEY key, const wchar_t* name, std::atomic<uint32_t>* field) {
     uint32_t value = 0;
     if (ReadDword(key, name, &value)) Store(*field, value);
-}
-
-void WriteDword(HKEY key, const wchar_t* name, uint32_t value) {
-    const DWORD data = value;
-    RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof(data));
 }
 
 int32_t SizeFromScreen() {

@@ -4,6 +4,11 @@
 
 extern const wchar_t kSettingsKey[];  // under HKEY_CURRENT_USER
 
+// Takes a stored value only when it is exactly what the player writes, a
+// 4-byte REG_DWORD; anything else leaves value as it was.
+bool ReadDword(HKEY key, const wchar_t* name, uint32_t* value);
+void WriteDword(HKEY key, const wchar_t* name, uint32_t value);
+
 void LoadSettings(AppState* app);
 // The volume of a first run (no stored "Volume"): the mean of the low words
 // of the two device volumes that could be read, the one alone when only one
