@@ -145,9 +145,10 @@ MCIERROR Send(AppState* app, UINT command, DWORD flags, void* parameters) {
 bool SendTransition(AppState* app, UINT command, DWORD flags, void* parameters, int32_t target) {
     if (t_givenUp) return false;
     const int32_t previous = Load(app->device.deviceState);
-    Store(app->device.deviceState, target);
-    // An end of play posted before a play or resume was an earlier play's.
+    // An end of play posted before a play or resume was an earlier play's;
+    // stamped first, so whoever sees the play already sees its stamp.
     if (target == DEV_PLAYING) Store(app->openedAt, GetTickCount());
+    Store(app->device.deviceState, target);
     const MCIERROR result = Send(app, command, flags, parameters);
     if (t_givenUp) return false;
     if (result == 0) return true;

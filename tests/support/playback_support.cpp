@@ -50,6 +50,9 @@ MCIDEVICEID HangOpen(std::unique_lock<std::mutex>* hold, bool asleep = false) {
 // thread takes the lock to read the calls: the lock is never held across it.
 MCIERROR PassThrough(MciCall call, DWORD_PTR flags, DWORD_PTR params) {
     call.answer = mciSendCommandW(call.id, call.command, flags, params);
+    if (call.command == MCI_OPEN && call.answer == 0) {
+        call.opened = reinterpret_cast<MCI_OPEN_PARMSW*>(params)->wDeviceID;
+    }
     std::lock_guard<std::mutex> hold(g_lock);
     g_calls.push_back(call);
     return call.answer;

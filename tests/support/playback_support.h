@@ -29,6 +29,7 @@ struct MciCall {
     DWORD from;           // MCI_PLAY
     HWND window;          // MCI_WINDOW
     MCIERROR answer;      // what the caller got back
+    MCIDEVICEID opened;   // MCI_OPEN: the device it gave
 };
 
 // Answers of the scripted device. A CD is laid out as tracks of trackMs
