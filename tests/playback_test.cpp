@@ -36,6 +36,9 @@ class PlaybackTest : public testing::Test {
     void TearDown() override {
         if (app->mainWindow && Load(app->playbackState) != Closed) CloseAndWait(app);
         ReleaseHungOpens();
+        // Devices let go at the close are closed by their own threads, a
+        // moment later: the test process must not end under them.
+        PumpUntil([&] { return app->playbackThreadsRunning.load() == 0; }, kWaitMs);
         g_mciSend = mciSendCommandW;
         RemoveTree(dir);
     }

@@ -226,6 +226,9 @@ bool PumpCountingEnds(const std::function<bool()>& done, DWORD timeoutMs, int* e
             if (msg.message == MM_MCINOTIFY && msg.wParam == MCI_NOTIFY_SUCCESSFUL) ++*ends;
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
+            // The next peek may already run a worker's message that changes
+            // what this one left (a fresh thread's first status over a notice).
+            if (done()) return true;
         }
         if (done()) return true;
         if (GetTickCount() - start >= timeoutMs) return false;
